@@ -1,0 +1,25 @@
+#!/bin/sh
+# Installs the Debian packages that building, running and testing Adrelio need and that
+# this machine lacks. Usage: scripts/deps.sh [build|test|bench]
+set -e
+
+packages="cmake g++ make qt6-base-dev qt6-base-dev-tools libgl-dev fonts-dejavu-core"
+case "${1:-build}" in
+    test) packages="$packages xvfb xdotool xclip x11-utils clang libclang-rt-14-dev" ;;
+    bench) packages="$packages ripgrep grep time" ;;
+esac
+
+missing=""
+for p in $packages; do
+    if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
+        missing="$missing $p"
+    fi
+done
+[ -z "$missing" ] && exit 0
+
+echo "Installation des paquets manquants :$missing"
+if [ "$(id -u)" -eq 0 ]; then sudo=""; else sudo="sudo"; fi
+export DEBIAN_FRONTEND=noninteractive
+$sudo apt-get update -qq
+# shellcheck disable=SC2086
+$sudo apt-get install -y -qq --no-install-recommends $missing
