@@ -1,5 +1,7 @@
 #include "worklist/tstrings.h"
 
+#include "worklist/textfile.h"
+
 void TStrings::Assign(const TStrings &source)
 {
     BeginUpdate();
@@ -46,4 +48,20 @@ void TStrings::CopyAttributes(const TStrings &source)
     m_delimiter = source.m_delimiter;
     m_quoteChar = source.m_quoteChar;
     m_strictDelimiter = source.m_strictDelimiter;
+}
+
+void TStrings::LoadFromFile(const QString &fileName, const Progress &progress)
+{
+    const RawTextFile file = readTextFile(fileName, m_defaultEncoding, progress);
+    const QString text = decodeText(file, progress);
+    BeginUpdate();
+    m_encoding = file.encoding;
+    SetLoadedText(text);
+    EndUpdate();
+}
+
+void TStrings::SaveToFile(const QString &fileName, const Progress &progress) const
+{
+    const TEncoding encoding = m_encoding == TEncoding::None ? m_defaultEncoding : m_encoding;
+    writeTextFile(fileName, Text(), encoding, m_writeBom, progress);
 }

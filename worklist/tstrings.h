@@ -1,5 +1,6 @@
 #pragma once
 
+#include "worklist/progress.h"
 #include "worklist/tencoding.h"
 
 #include <QChar>
@@ -26,10 +27,10 @@ public:
 
     // Reads and decodes the whole file first; a failure raises AdrelioError and changes
     // nothing. On success Encoding is the encoding found and the lines are replaced.
-    void LoadFromFile(const QString &fileName);
+    void LoadFromFile(const QString &fileName, const Progress &progress = {});
     // Writes Text() in Encoding (DefaultEncoding when None), with the mark when WriteBOM.
     // The target is replaced atomically; a failure leaves it as it was.
-    void SaveToFile(const QString &fileName) const;
+    void SaveToFile(const QString &fileName, const Progress &progress = {}) const;
 
     TEncoding Encoding() const { return m_encoding; }
     void SetEncoding(TEncoding encoding) { m_encoding = encoding; }
