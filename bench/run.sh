@@ -1,0 +1,182 @@
+#!/bin/sh
+# Measures Adrelio on generated corpora and prints the results as a Markdown table.
+# Usage: bench/run.sh [--quick]
+#   --quick  the 10 MB and 100 MB corpora only, three runs of each measurement
+# Installs what it lacks, builds a Release build in build-bench/, and keeps the corpora
+# in build-bench/corpus/ for the next run.
+set -e
+cd "$(dirname "$0")/.."
+
+sizes="10M 100M 500M"
+runs=5
+case "${1:-}" in
+    --quick) sizes="10M 100M"; runs=3 ;;
+    "") ;;
+    *) echo "Usage : bench/run.sh [--quick]" >&2; exit 2 ;;
+esac
+
+build=$(pwd)/build-bench
+corpus=$build/corpus
+extract=$build/adrelio-extract
+gencorpus=$build/bench/gencorpus
+benchwindow=$build/bench/benchwindow
+
+scripts/deps.sh bench
+cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release -DADRELIO_BUILD_TESTS=OFF \
+    -DADRELIO_BUILD_BENCH=ON >/dev/null
+cmake --build "$build" --parallel "$(nproc)" --target adrelio-extract gencorpus benchwindow \
+    >/dev/null
+
+# The sort follows the user's collation: measure it as a French user has it.
+unset LC_ALL
+export LANG=fr_FR.UTF-8
+
+tmp=$(mktemp -d)
+trap 'rm -rf "$tmp"' EXIT INT TERM
+
+# Generates a corpus once; a rebuilt generator makes it again.
+corpusFile() {
+    f=$corpus/corpus-$1.txt
+    if [ ! -f "$f" ] || [ "$gencorpus" -nt "$f" ]; then
+        mkdir -p "$corpus"
+        "$gencorpus" --seed 1 "$1" >"$f.part"
+        mv "$f.part" "$f"
+    fi
+    echo "$f"
+}
+
+# Derived inputs of the window measurements, remade with their corpus.
+derivedFile() { # name source command...
+    f=$corpus/$1
+    src=$2
+    shift 2
+    if [ ! -f "$f" ] || [ "$src" -nt "$f" ] || [ "$extract" -nt "$f" ]; then
+        "$@" >"$f.part"
+        mv "$f.part" "$f"
+    fi
+    echo "$f"
+}
+
+megabytes() { awk -v b="$1" 'BEGIN { printf "%.0f", b / 1e6 }'; }
+
+median() { sort -n "$1" | awk '{ v[NR] = $1 } END { printf "%.3f", v[int((NR + 1) / 2)] }'; }
+
+# Runs the shell command line $1 with its standard output piped to wc -l, $runs times.
+# Sets wall (median seconds), peak (largest resident set of the command line, kB) and
+# count (lines written).
+measurePipe() {
+    : >"$tmp/walls"
+    peak=0
+    i=0
+    while [ "$i" -lt "$runs" ]; do
+        start=$(date +%s%N)
+        /usr/bin/time -f %M -o "$tmp/rss" sh -c "$1" | wc -l >"$tmp/count"
+        end=$(date +%s%N)
+        echo "$start $end" | awk '{ printf "%.6f\n", ($2 - $1) / 1e9 }' >>"$tmp/walls"
+        r=$(tail -n 1 "$tmp/rss")
+        [ "$r" -gt "$peak" ] && peak=$r
+        i=$((i + 1))
+    done
+    wall=$(median "$tmp/walls")
+    count=$(cat "$tmp/count")
+}
+
+# Runs one case of benchwindow $runs times, each in a fresh process. Sets wall, peak
+# and count from the lines it prints.
+measureWindow() { # case file
+    : >"$tmp/walls"
+    peak=0
+    i=0
+    while [ "$i" -lt "$runs" ]; do
+        if ! QT_QPA_PLATFORM=offscreen "$benchwindow" "$1" "$2" >"$tmp/line" 2>"$tmp/err"; then
+            cat "$tmp/err" >&2
+            exit 1
+        fi
+        sed -n 's/.* seconds=\([0-9.]*\).*/\1/p' "$tmp/line" >>"$tmp/walls"
+        r=$(sed -n 's/.* peak_kb=\([0-9]*\).*/\1/p' "$tmp/line")
+        [ "$r" -gt "$peak" ] && peak=$r
+        count=$(sed -n 's/.* lines=\([0-9]*\).*/\1/p' "$tmp/line")
+        i=$((i + 1))
+    done
+    wall=$(median "$tmp/walls")
+}
+
+# Whether the awk condition $1 holds for the last measurement.
+meets() { awk -v t="$wall" -v a="$anchor" -v k="$peak" "BEGIN { print ($1) ? \"yes\" : \"**no**\" }"; }
+
+# Appends one table row for the last measurement. Role "anchor" makes it the anchor of
+# the rows that follow; role "compared" gives its ratio to that anchor; role "alone" has
+# no ratio.
+row() { # operation input bytes program role [target verdict]
+    mbs=$(awk -v b="$3" -v t="$wall" 'BEGIN { printf "%.0f", b / 1e6 / t }')
+    peakMb=$(awk -v k="$peak" 'BEGIN { printf "%.0f", k * 1024 / 1e6 }')
+    case "$5" in
+        anchor) anchor=$wall; ratio="1.00 (anchor)" ;;
+        compared) ratio=$(awk -v t="$wall" -v a="$anchor" 'BEGIN { printf "%.2f", t / a }') ;;
+        *) ratio="" ;;
+    esac
+    printf '| %s | %s | %s | %s | %s | %s | %s | %s | %s | %s |\n' "$1" "$2" "$4" \
+        "$wall" "$mbs" "$peakMb" "$count" "$ratio" "${6:-}" "${7:-}" >>"$tmp/table"
+}
+
+echo "Adrelio benchmarks, $(date -u '+%Y-%m-%d %H:%M UTC')"
+echo "Machine: $(nproc) cores, $(sed -n 's/^model name[[:space:]]*: //p' /proc/cpuinfo | head -n 1)," \
+    "$(awk '/MemTotal/ { printf "%.1f GB", $2 / 1048576 }' /proc/meminfo) memory," \
+    "load average $(cut -d ' ' -f 1-3 /proc/loadavg)"
+echo "Runs per measurement: $runs (median wall time, largest peak resident set)"
+echo
+
+: >"$tmp/table"
+pattern='[^\s,]*@[^\s,]*'
+posixPattern='[^[:space:],]*@[^[:space:],]*'
+for size in $sizes; do
+    file=$(corpusFile "$size")
+    bytes=$(stat -c %s "$file")
+    cat "$file" >/dev/null
+    input="$(megabytes "$bytes") MB"
+
+    measurePipe "rg -o '$pattern' '$file'"
+    row extract "$input" "$bytes" "rg -o" anchor
+    measurePipe "LC_ALL=C grep -oE '$posixPattern' '$file'"
+    row extract "$input" "$bytes" "LC_ALL=C grep -oE" compared
+    measurePipe "'$extract' '$file'"
+    row extract "$input" "$bytes" adrelio-extract compared \
+        "<= 0.5 x rg, peak <= 1.5 x file" "$(meets "t <= 0.5 * a && k * 1024 <= 1.5 * $bytes")"
+
+    measurePipe "rg -o '$pattern' '$file' | sort -f"
+    row "extract and sort" "$input" "$bytes" "rg -o \\| sort -f" anchor
+    measurePipe "'$extract' --sort '$file'"
+    row "extract and sort" "$input" "$bytes" "adrelio-extract --sort" compared
+done
+
+big=$(corpusFile 100M)
+bigBytes=$(stat -c %s "$big")
+lines=$(derivedFile lines-1600k.txt "$big" head -n 1600000 "$big")
+linesBytes=$(stat -c %s "$lines")
+addresses=$(derivedFile addresses-1000k.txt "$big" sh -c "'$extract' '$big' | head -n 1000000")
+addressesBytes=$(stat -c %s "$addresses")
+
+measureWindow setplaintext "$big"
+row "open, whole text shown" "100 MB" "$bigBytes" "bare setPlainText" anchor
+measureWindow drop-plain "$big"
+row "open, whole text shown" "100 MB" "$bigBytes" "drop, option off" compared \
+    "<= 1.2 x setPlainText" "$(meets "t <= 1.2 * a")"
+measureWindow drop-auto "$big"
+row "open, option on" "100 MB" "$bigBytes" "drop, option on" alone \
+    "<= 2 s, peak <= 800 MB" "$(meets "t <= 2 && k * 1024 <= 800e6")"
+measureWindow extract "$lines"
+row "Extraire, 1.6 M lines" "$(megabytes "$linesBytes") MB" "$linesBytes" Extraire alone \
+    "<= 1 s" "$(meets "t <= 1")"
+measureWindow collator-sort "$addresses"
+row "sort, 1 M addresses" "$(megabytes "$addressesBytes") MB" "$addressesBytes" \
+    "std::sort, QCollator::compare" anchor
+measureWindow sort "$addresses"
+row "sort, 1 M addresses" "$(megabytes "$addressesBytes") MB" "$addressesBytes" \
+    "Trier la liste" compared "<= 0.8 x std::sort" "$(meets "t <= 0.8 * a")"
+measureWindow save "$addresses"
+row "save, 1 M lines" "$(megabytes "$addressesBytes") MB" "$addressesBytes" \
+    "Enregistrer ..." alone "<= 0.5 s" "$(meets "t <= 0.5")"
+
+echo "| operation | input | program | wall s | MB/s | peak MB | lines out | ratio | target | met |"
+echo "|---|---|---|---:|---:|---:|---:|---:|---|---|"
+cat "$tmp/table"
