@@ -2,61 +2,324 @@
 
 #include "worklist/adrelioerror.h"
 
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+#include <QStringDecoder>
+#include <QtEndian>
+
+#include <cerrno>
+#include <cstring>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+constexpr qint64 chunkBytes = 4 * 1024 * 1024;
+constexpr qint64 maxFileSize = qint64(1) << 31;
+
+const char utf8Mark[] = "\xEF\xBB\xBF";
+const char utf16LeMark[] = "\xFF\xFE";
+const char utf16BeMark[] = "\xFE\xFF";
+
+class FileDescriptor
+{
+public:
+    explicit FileDescriptor(int fd) : m_fd(fd) { }
+    ~FileDescriptor() { ::close(m_fd); }
+    FileDescriptor(const FileDescriptor &) = delete;
+    FileDescriptor &operator=(const FileDescriptor &) = delete;
+
+    int get() const { return m_fd; }
+
+private:
+    int m_fd;
+};
+
+QString fileMessage(const char *format, const QString &fileName, int errnum)
+{
+    return QString::fromUtf8(format).arg(fullPath(fileName), systemErrorText(errnum));
+}
+
+// Copies count UTF-16 units stored in the given byte order.
+void copyUtf16(const char *source, qsizetype count, char16_t *target, bool bigEndian)
+{
+    if (bigEndian)
+        qFromBigEndian<char16_t>(source, count, target);
+    else
+        qFromLittleEndian<char16_t>(source, count, target);
+}
+
+// One pass over the decoded text: CR LF, lone CR and lone LF each become one '\n', and
+// U+0000 a space, so that nothing after a NUL is lost.
+void normalizeBreaks(QString &text, const Progress &progress)
+{
+    char16_t *data = reinterpret_cast<char16_t *>(text.data());
+    const qsizetype size = text.size();
+    qsizetype out = 0;
+    for (qsizetype in = 0; in < size; ++in) {
+        char16_t c = data[in];
+        if (c == u'\r') {
+            c = u'\n';
+            if (in + 1 < size && data[in + 1] == u'\n')
+                ++in;
+        } else if (c == 0) {
+            c = u' ';
+        }
+        data[out++] = c;
+        if ((in & (chunkBytes - 1)) == 0)
+            reportProgress(progress, in, size);
+    }
+    text.truncate(out);
+}
+
+QByteArray markOf(TEncoding encoding)
+{
+    switch (encoding) {
+    case TEncoding::Unicode:
+        return QByteArray(utf16LeMark, 2);
+    case TEncoding::BigEndianUnicode:
+        return QByteArray(utf16BeMark, 2);
+    default:
+        return QByteArray(utf8Mark, 3);
+    }
+}
+
+// QSaveFile would rename its temporary file over a read-only target or into a folder the
+// user may not write, so these cases are refused before anything is written, with the
+// system's reason. The checks look at the file a symbolic link points to, which is the
+// one QSaveFile replaces.
+void checkCreatable(const QString &fileName)
+{
+    QString target = fileName;
+    const QFileInfo info(fileName);
+    if (info.isSymLink() && !info.canonicalFilePath().isEmpty())
+        target = info.canonicalFilePath();
+    const QByteArray path = QFile::encodeName(target);
+    const QByteArray folder = QFile::encodeName(QFileInfo(target).absolutePath());
+
+    int error = 0;
+    struct stat status;
+    if (::stat(path.constData(), &status) == 0) {
+        if (S_ISDIR(status.st_mode))
+            error = EISDIR;
+        else if (!S_ISREG(status.st_mode))
+            error = EINVAL;
+        else if (::faccessat(AT_FDCWD, path.constData(), W_OK, AT_EACCESS) != 0)
+            error = errno;
+    } else if (errno != ENOENT) {
+        error = errno;
+    }
+    if (error == 0) {
+        if (::stat(folder.constData(), &status) != 0)
+            error = errno;
+        else if (!S_ISDIR(status.st_mode))
+            error = ENOTDIR;
+        else if (::faccessat(AT_FDCWD, folder.constData(), W_OK | X_OK, AT_EACCESS) != 0)
+            error = errno;
+    }
+    if (error != 0)
+        throw AdrelioError(createErrorMessage(fileName, error));
+}
+
+class TextWriter
+{
+public:
+    TextWriter(const QString &fileName, qint64 total, const Progress &progress)
+        : m_file(fileName), m_total(total), m_progress(progress)
+    {
+        if (!m_file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
+            const int error = errno;
+            throw AdrelioError(createErrorMessage(fileName, error ? error : EACCES));
+        }
+    }
+
+    void write(const char *data, qint64 size)
+    {
+        if (m_file.write(data, size) != size)
+            fail();
+    }
+
+    void progress(qint64 done) { reportProgress(m_progress, done, m_total); }
+
+    // flush() before commit(): commit() can report success after its own final flush
+    // failed. fsync() makes a full disk or quota show here rather than after the rename.
+    void commit(const QString &fileName)
+    {
+        if (!m_file.flush() || ::fsync(m_file.handle()) != 0)
+            fail();
+        if (!m_file.commit()) {
+            const int error = errno;
+            throw AdrelioError(createErrorMessage(fileName, error ? error : EIO));
+        }
+    }
+
+private:
+    [[noreturn]] void fail()
+    {
+        m_file.cancelWriting();
+        throw AdrelioError(writeErrorMessage());
+    }
+
+    QSaveFile m_file;
+    qint64 m_total;
+    const Progress &m_progress;
+};
+
+} // namespace
+
 RawTextFile readTextFile(const QString &fileName, TEncoding defaultEncoding,
                          const Progress &progress)
 {
-    Q_UNUSED(fileName);
-    Q_UNUSED(progress);
-    return RawTextFile{QByteArray(), defaultEncoding, 0};
+    const QByteArray path = QFile::encodeName(fileName);
+    // O_NONBLOCK: opening a FIFO or a device must not wait; they are refused below.
+    const int fd = ::open(path.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        const int error = errno;
+        throw AdrelioError(openErrorMessage(fileName, error));
+    }
+    const FileDescriptor file(fd);
+
+    struct stat status;
+    if (::fstat(fd, &status) != 0) {
+        const int error = errno;
+        throw AdrelioError(openErrorMessage(fileName, error));
+    }
+    if (S_ISDIR(status.st_mode))
+        throw AdrelioError(openErrorMessage(fileName, EISDIR));
+    if (!S_ISREG(status.st_mode))
+        throw AdrelioError(openErrorMessage(fileName, EINVAL));
+    if (status.st_size >= maxFileSize)
+        throw AdrelioError(openErrorMessage(fileName, EFBIG));
+
+    const qint64 size = status.st_size;
+    QByteArray bytes(size, Qt::Uninitialized);
+    qint64 done = 0;
+    while (done < size) {
+        const ssize_t n = ::read(fd, bytes.data() + done, size_t(qMin(size - done, chunkBytes)));
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            const int error = errno;
+            throw AdrelioError(readErrorMessage(fileName, error));
+        }
+        if (n == 0)
+            break;
+        done += n;
+        reportProgress(progress, done, size);
+    }
+    bytes.truncate(done);
+    return rawTextFromBytes(std::move(bytes), defaultEncoding);
 }
 
 RawTextFile rawTextFromBytes(QByteArray bytes, TEncoding defaultEncoding)
 {
-    return RawTextFile{std::move(bytes), defaultEncoding, 0};
+    RawTextFile file{std::move(bytes), defaultEncoding, 0};
+    if (file.encoding == TEncoding::None)
+        file.encoding = TEncoding::ANSI;
+    if (file.bytes.startsWith(utf8Mark)) {
+        file.encoding = TEncoding::UTF8;
+        file.bodyStart = 3;
+    } else if (file.bytes.startsWith(utf16LeMark)) {
+        file.encoding = TEncoding::Unicode;
+        file.bodyStart = 2;
+    } else if (file.bytes.startsWith(utf16BeMark)) {
+        file.encoding = TEncoding::BigEndianUnicode;
+        file.bodyStart = 2;
+    }
+    return file;
 }
 
 QString decodeText(const RawTextFile &file, const Progress &progress)
 {
-    Q_UNUSED(progress);
-    return QString::fromUtf8(file.bytes.mid(file.bodyStart));
+    const QByteArrayView body = QByteArrayView(file.bytes).sliced(file.bodyStart);
+    QString text;
+    if (file.encoding == TEncoding::Unicode || file.encoding == TEncoding::BigEndianUnicode) {
+        const qsizetype units = body.size() / 2;
+        text.resize(units);
+        copyUtf16(body.data(), units, reinterpret_cast<char16_t *>(text.data()),
+                  file.encoding == TEncoding::BigEndianUnicode);
+    } else {
+        // Lenient in every case: ill-formed bytes become U+FFFD. A second mark after the
+        // one already skipped is text (U+FEFF), as any other character.
+        QStringDecoder decoder(QStringConverter::Utf8, QStringConverter::Flag::Stateless
+                                       | QStringConverter::Flag::ConvertInitialBom);
+        text = decoder.decode(body);
+    }
+    normalizeBreaks(text, progress);
+    return text;
 }
 
 void writeTextFile(const QString &fileName, QStringView text, TEncoding encoding,
                    bool writeBom, const Progress &progress)
 {
-    Q_UNUSED(fileName);
-    Q_UNUSED(text);
-    Q_UNUSED(encoding);
-    Q_UNUSED(writeBom);
-    Q_UNUSED(progress);
+    checkCreatable(fileName);
+    TextWriter writer(fileName, text.size(), progress);
+    if (writeBom)
+        writer.write(markOf(encoding).constData(), markOf(encoding).size());
+
+    constexpr qsizetype chunkUnits = chunkBytes / 2;
+    QByteArray buffer;
+    for (qsizetype start = 0; start < text.size();) {
+        qsizetype count = qMin(chunkUnits, text.size() - start);
+        // A surrogate pair stays in one chunk so that UTF-8 encodes it whole.
+        if (start + count < text.size() && text.at(start + count - 1).isHighSurrogate())
+            --count;
+        const QStringView chunk = text.sliced(start, count);
+        switch (encoding) {
+        case TEncoding::Unicode:
+        case TEncoding::BigEndianUnicode:
+            buffer.resize(count * 2);
+            if (encoding == TEncoding::Unicode)
+                qToLittleEndian<char16_t>(chunk.utf16(), count, buffer.data());
+            else
+                qToBigEndian<char16_t>(chunk.utf16(), count, buffer.data());
+            break;
+        default:
+            buffer = chunk.toUtf8();
+            break;
+        }
+        writer.write(buffer.constData(), buffer.size());
+        start += count;
+        writer.progress(start);
+    }
+    writer.commit(fileName);
 }
 
 QString fullPath(const QString &fileName)
 {
-    return fileName;
+    return QDir::cleanPath(QFileInfo(fileName).absoluteFilePath());
 }
 
 QString systemErrorText(int errnum)
 {
-    return QString::number(errnum);
+    char buffer[512];
+    QString text = QString::fromLocal8Bit(::strerror_r(errnum, buffer, sizeof buffer));
+    while (!text.isEmpty()) {
+        const QChar last = text.back();
+        if (!last.isSpace() && last.category() != QChar::Other_Control && last != u'.')
+            break;
+        text.chop(1);
+    }
+    return text;
 }
 
 QString openErrorMessage(const QString &fileName, int errnum)
 {
-    return QStringLiteral("Impossible d'ouvrir le fichier \"%1\". %2")
-            .arg(fullPath(fileName), systemErrorText(errnum));
+    return fileMessage("Impossible d'ouvrir le fichier \"%1\". %2", fileName, errnum);
 }
 
 QString createErrorMessage(const QString &fileName, int errnum)
 {
-    return QStringLiteral("Impossible de créer le fichier \"%1\". %2")
-            .arg(fullPath(fileName), systemErrorText(errnum));
+    return fileMessage("Impossible de créer le fichier \"%1\". %2", fileName, errnum);
 }
 
 QString readErrorMessage(const QString &fileName, int errnum)
 {
-    return QStringLiteral("Impossible de lire le fichier \"%1\". %2")
-            .arg(fullPath(fileName), systemErrorText(errnum));
+    return fileMessage("Impossible de lire le fichier \"%1\". %2", fileName, errnum);
 }
 
 QString writeErrorMessage()

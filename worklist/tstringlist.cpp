@@ -30,7 +30,17 @@ int TStringList::Add(const QString &s)
 
 QString TStringList::Text() const
 {
-    return TStrings::Text();
+    const QLatin1String lineBreak("\r\n");
+    qsizetype size = 0;
+    for (const QString &line : m_items)
+        size += line.size() + lineBreak.size();
+    QString text;
+    text.reserve(size);
+    for (const QString &line : m_items) {
+        text += line;
+        text += lineBreak;
+    }
+    return text;
 }
 
 void TStringList::Sort(const Progress &progress)
@@ -38,8 +48,10 @@ void TStringList::Sort(const Progress &progress)
     quickSortLines(m_items, progress);
 }
 
+// A break that ends the text does not start another line.
 void TStringList::SetLoadedText(const QString &text)
 {
     m_items = text.split(QLatin1Char('\n'));
-    m_items.removeLast();
+    if (m_items.constLast().isEmpty())
+        m_items.removeLast();
 }

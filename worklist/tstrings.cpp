@@ -50,13 +50,27 @@ void TStrings::CopyAttributes(const TStrings &source)
     m_strictDelimiter = source.m_strictDelimiter;
 }
 
+// The file is read and decoded before the lines are touched, so a failure or a cancel
+// changes nothing. Both steps report through one progress run.
 void TStrings::LoadFromFile(const QString &fileName, const Progress &progress)
 {
-    const RawTextFile file = readTextFile(fileName, m_defaultEncoding, progress);
-    const QString text = decodeText(file, progress);
+    auto step = [&progress](qint64 first) -> Progress {
+        if (!progress)
+            return {};
+        return [&progress, first](qint64 done, qint64 total) {
+            return progress(first * total + done, 2 * total);
+        };
+    };
+    const RawTextFile file = readTextFile(fileName, m_defaultEncoding, step(0));
+    const QString text = decodeText(file, step(1));
     BeginUpdate();
-    m_encoding = file.encoding;
-    SetLoadedText(text);
+    try {
+        m_encoding = file.encoding;
+        SetLoadedText(text);
+    } catch (...) {
+        EndUpdate();
+        throw;
+    }
     EndUpdate();
 }
 
