@@ -1,0 +1,144 @@
+#include "extract/extraction.h"
+
+#include "extract/addressscanner.h"
+#include "extract/splitdelimited.h"
+
+#include <QStringDecoder>
+
+namespace {
+
+constexpr qsizetype flushSize = qsizetype(1) << 20;
+
+bool isUtf8(TEncoding encoding)
+{
+    return encoding == TEncoding::ANSI || encoding == TEncoding::UTF8;
+}
+
+QString unquote(QString field, bool hasDoubledQuotes)
+{
+    if (hasDoubledQuotes)
+        field.replace(QStringLiteral("\"\""), QStringLiteral("\""));
+    return field;
+}
+
+// Decodes the bytes of one field exactly as they decode within the whole text. Ill-formed
+// bytes give one replacement character each wherever they stand, so a field that starts
+// and ends next to ASCII bytes decodes alike on its own; but a decoder skips a mark at the
+// start of what it is given, which in the whole text is a character like any other.
+QString decodeField(const uchar *begin, const uchar *end, bool hasDoubledQuotes)
+{
+    QStringDecoder decoder(QStringDecoder::Utf8,
+                           QStringDecoder::Flag::Stateless | QStringDecoder::Flag::ConvertInitialBom);
+    const QByteArrayView bytes(begin, end);
+    QString field = decoder(bytes);
+    if (bytes.contains('\0'))
+        field.replace(QChar(0), QChar(u' '));
+    return unquote(std::move(field), hasDoubledQuotes);
+}
+
+// Well-formed UTF-8 bytes are their own encoding; only the zero bytes, which the text holds
+// as spaces, and the doubled quotes need rewriting.
+void appendFieldUtf8(QByteArray &out, const uchar *begin, const uchar *end, bool hasDoubledQuotes)
+{
+    const QByteArrayView bytes(begin, end);
+    if (!bytes.isValidUtf8()) {
+        out += decodeField(begin, end, hasDoubledQuotes).toUtf8();
+    } else if (!hasDoubledQuotes && !bytes.contains('\0')) {
+        out += bytes;
+    } else {
+        for (const uchar *p = begin; p < end; ++p) {
+            if (*p == 0)
+                out += ' ';
+            else if (*p != '"' || !hasDoubledQuotes)
+                out += char(*p);
+            else
+                out += char(*p++);
+        }
+    }
+    out += '\n';
+}
+
+template <typename Sink>
+void scanText(QStringView text, Sink &&sink, const Progress &progress)
+{
+    AddressScanner<Utf16Text>::scan(reinterpret_cast<const char16_t *>(text.utf16()),
+                                    text.size(), sink, progress);
+}
+
+template <typename Sink>
+void scanBytes(const RawTextFile &file, Sink &&sink, const Progress &progress)
+{
+    const auto *body = reinterpret_cast<const uchar *>(file.bytes.constData()) + file.bodyStart;
+    AddressScanner<Utf8Bytes>::scan(body, file.bytes.size() - file.bodyStart, sink, progress);
+}
+
+} // namespace
+
+TStringList extractAddresses(const TStrings &lines, const Progress &progress)
+{
+    constexpr int reportStep = 32768;
+    QStringList addresses;
+    QStringList fields;
+    const int count = lines.Count();
+    for (int i = 0; i < count; ++i) {
+        if (i % reportStep == 0)
+            reportProgress(progress, i, count);
+        const QString line = lines.Strings(i);
+        // A line without "@" has no field with one; splitting it would change nothing.
+        if (!line.contains(u'@'))
+            continue;
+        SplitDelimited(line, fields);
+        for (const QString &field : std::as_const(fields)) {
+            if (field.contains(u'@'))
+                addresses.append(field);
+        }
+    }
+    reportProgress(progress, count, count);
+    return TStringList(std::move(addresses));
+}
+
+QStringList extractAddressesFromText(QStringView text, const Progress &progress)
+{
+    QStringList addresses;
+    scanText(text, [&](const char16_t *begin, const char16_t *end, bool hasDoubledQuotes) {
+        addresses.append(unquote(QStringView(begin, end).toString(), hasDoubledQuotes));
+    }, progress);
+    return addresses;
+}
+
+QStringList extractAddressesFromFile(const RawTextFile &file, const Progress &progress)
+{
+    if (!isUtf8(file.encoding))
+        return extractAddressesFromText(decodeText(file, progress), progress);
+
+    QStringList addresses;
+    scanBytes(file, [&](const uchar *begin, const uchar *end, bool hasDoubledQuotes) {
+        addresses.append(decodeField(begin, end, hasDoubledQuotes));
+    }, progress);
+    return addresses;
+}
+
+void writeAddressesFromFile(const RawTextFile &file, QByteArray &out,
+                            const std::function<void(QByteArray &out)> &flush,
+                            const Progress &progress)
+{
+    const auto flushWhenFull = [&] {
+        if (out.size() >= flushSize)
+            flush(out);
+    };
+
+    if (!isUtf8(file.encoding)) {
+        scanText(decodeText(file, progress),
+                 [&](const char16_t *begin, const char16_t *end, bool hasDoubledQuotes) {
+            out += unquote(QStringView(begin, end).toString(), hasDoubledQuotes).toUtf8();
+            out += '\n';
+            flushWhenFull();
+        }, progress);
+        return;
+    }
+
+    scanBytes(file, [&](const uchar *begin, const uchar *end, bool hasDoubledQuotes) {
+        appendFieldUtf8(out, begin, end, hasDoubledQuotes);
+        flushWhenFull();
+    }, progress);
+}

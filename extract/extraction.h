@@ -1,0 +1,30 @@
+#pragma once
+
+#include "worklist/progress.h"
+#include "worklist/textfile.h"
+#include "worklist/tstringlist.h"
+
+#include <QByteArray>
+#include <QStringList>
+#include <QStringView>
+
+#include <functional>
+
+// The fields that contain "@" of every line, as SplitDelimited cuts them, in the order
+// found and with duplicates kept. The result is a new list: its Encoding is None, so
+// assigning it to the working list gives the working list the system encoding.
+TStringList extractAddresses(const TStrings &lines, const Progress &progress = {});
+
+// The same over a whole text whose line breaks are '\n'.
+QStringList extractAddressesFromText(QStringView text, const Progress &progress = {});
+
+// The same over the text that decodeText gives for file. Only the fields kept are
+// decoded.
+QStringList extractAddressesFromFile(const RawTextFile &file, const Progress &progress = {});
+
+// Appends to out, in UTF-8 and each followed by '\n', the addresses that
+// extractAddressesFromFile finds, and calls flush, which empties out, whenever out holds
+// a megabyte or more. out may still hold addresses at the end.
+void writeAddressesFromFile(const RawTextFile &file, QByteArray &out,
+                            const std::function<void(QByteArray &out)> &flush,
+                            const Progress &progress = {});
