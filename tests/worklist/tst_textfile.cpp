@@ -1,0 +1,481 @@
+#include "worklist/adrelioerror.h"
+#include "worklist/textfile.h"
+#include "worklist/tstringlist.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <functional>
+
+#include <grp.h>
+#include <pwd.h>
+#include <signal.h>
+#include <string.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+Q_DECLARE_METATYPE(TEncoding)
+
+class TestTextFile : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+    void load_data();
+    void load();
+    void save_data();
+    void save();
+    void roundTrip_data();
+    void roundTrip();
+    void largeTextCrossesChunks_data();
+    void largeTextCrossesChunks();
+    void loadErrors_data();
+    void loadErrors();
+    void saveErrors_data();
+    void saveErrors();
+    void deniedForUser();
+    void failedWriteKeepsOldFile();
+    void cancelledSaveKeepsOldFile();
+    void saveKeepsLinkAndPermissions();
+
+private:
+    QString path(const QString &name) const { return m_dir->filePath(name); }
+    void writeFixture(const QString &name, const QByteArray &bytes);
+    QByteArray contents(const QString &name);
+
+    std::unique_ptr<QTemporaryDir> m_dir;
+};
+
+namespace {
+
+// The system's text for an error, as the messages show it.
+QString reason(int errnum)
+{
+    QString text = QString::fromLocal8Bit(strerror(errnum));
+    while (text.endsWith(QLatin1Char('.')) || text.endsWith(QLatin1Char(' ')))
+        text.chop(1);
+    return text;
+}
+
+QString openMessage(const QString &fullName, int errnum)
+{
+    return QStringLiteral("Impossible d'ouvrir le fichier \"%1\". %2").arg(fullName, reason(errnum));
+}
+
+QString createMessage(const QString &fullName, int errnum)
+{
+    return QStringLiteral("Impossible de créer le fichier \"%1\". %2").arg(fullName, reason(errnum));
+}
+
+QString thrownMessage(const std::function<void()> &work)
+{
+    try {
+        work();
+    } catch (const AdrelioError &error) {
+        return error.message();
+    }
+    return QStringLiteral("(no error)");
+}
+
+// Runs work in a forked child; returns its exit status, or -1 when it died.
+int runInChild(const std::function<int()> &work)
+{
+    const pid_t pid = fork();
+    if (pid == 0)
+        _exit(work());
+    int status = 0;
+    if (pid < 0 || waitpid(pid, &status, 0) != pid || !WIFEXITED(status))
+        return -1;
+    return WEXITSTATUS(status);
+}
+
+QString bigText(qsizetype lines)
+{
+    QString text;
+    for (qsizetype i = 0; i < lines; ++i)
+        text += QStringLiteral("ligne %1 adresse@exemple.fr\r\n").arg(i);
+    return text;
+}
+
+} // namespace
+
+void TestTextFile::init()
+{
+    m_dir = std::make_unique<QTemporaryDir>();
+    QVERIFY(m_dir->isValid());
+}
+
+void TestTextFile::cleanup()
+{
+    QDir::setCurrent(QDir::tempPath());
+    m_dir.reset();
+}
+
+void TestTextFile::writeFixture(const QString &name, const QByteArray &bytes)
+{
+    QFile file(path(name));
+    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    QCOMPARE(file.write(bytes), bytes.size());
+}
+
+QByteArray TestTextFile::contents(const QString &name)
+{
+    QFile file(path(name));
+    if (!file.open(QIODevice::ReadOnly))
+        return QByteArray("(unreadable)");
+    return file.readAll();
+}
+
+void TestTextFile::load_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<TEncoding>("encoding");
+    QTest::addColumn<QString>("text");
+
+    const QString replacement(QChar::ReplacementCharacter);
+
+    QTest::newRow("empty") << QByteArray() << TEncoding::ANSI << QString();
+    QTest::newRow("LF") << QByteArray("a\nb\n") << TEncoding::ANSI << "a\nb\n";
+    QTest::newRow("CR LF") << QByteArray("a\r\nb") << TEncoding::ANSI << "a\nb";
+    QTest::newRow("lone CR") << QByteArray("a\rb\r") << TEncoding::ANSI << "a\nb\n";
+    QTest::newRow("LF CR") << QByteArray("a\n\rb") << TEncoding::ANSI << "a\n\nb";
+    QTest::newRow("CR CR LF") << QByteArray("a\r\r\nb") << TEncoding::ANSI << "a\n\nb";
+    QTest::newRow("NUL becomes a space")
+            << QByteArray("a\0b\0", 4) << TEncoding::ANSI << "a b ";
+    QTest::newRow("system encoding is UTF-8")
+            << QByteArray("d\xC3\xA9j\xC3\xA0") << TEncoding::ANSI << "déjà";
+    QTest::newRow("system encoding is lenient")
+            << QByteArray("a\xE9z") << TEncoding::ANSI << "a" + replacement + "z";
+    QTest::newRow("one byte FF has no mark")
+            << QByteArray("\xFF") << TEncoding::ANSI << replacement;
+    QTest::newRow("cut UTF-8 mark is no mark")
+            << QByteArray("\xEF\xBB") << TEncoding::ANSI << replacement + replacement;
+    QTest::newRow("UTF-16 without mark")
+            << QByteArray("a\0b\0", 4) << TEncoding::ANSI << "a b ";
+
+    QTest::newRow("UTF-8 mark only") << QByteArray("\xEF\xBB\xBF") << TEncoding::UTF8 << QString();
+    QTest::newRow("UTF-8") << QByteArray("\xEF\xBB\xBF\xC3\xA9\r\n") << TEncoding::UTF8 << "é\n";
+    QTest::newRow("ill-formed UTF-8 after the mark")
+            << QByteArray("\xEF\xBB\xBF" "a\xFF" "b\r\nc") << TEncoding::UTF8
+            << "a" + replacement + "b\nc";
+    QTest::newRow("second UTF-8 mark is text")
+            << QByteArray("\xEF\xBB\xBF\xEF\xBB\xBFx") << TEncoding::UTF8
+            << QString(QChar::ByteOrderMark) + "x";
+
+    QTest::newRow("UTF-16 LE mark only") << QByteArray("\xFF\xFE") << TEncoding::Unicode << QString();
+    QTest::newRow("UTF-16 LE") << QByteArray("\xFF\xFE" "a\0\xE9\0\r\0\n\0b\0", 12)
+                               << TEncoding::Unicode << "aé\nb";
+    QTest::newRow("UTF-16 LE odd final byte")
+            << QByteArray("\xFF\xFE" "a\0b", 5) << TEncoding::Unicode << "a";
+    QTest::newRow("UTF-16 LE starting with NUL")
+            << QByteArray("\xFF\xFE\0\0x\0", 6) << TEncoding::Unicode << " x";
+    QTest::newRow("UTF-16 LE lone surrogate")
+            << QByteArray("\xFF\xFE\x00\xD8x\0", 6) << TEncoding::Unicode
+            << QString(QChar(0xD800)) + "x";
+    QTest::newRow("UTF-16 BE mark only") << QByteArray("\xFE\xFF") << TEncoding::BigEndianUnicode
+                                         << QString();
+    QTest::newRow("UTF-16 BE") << QByteArray("\xFE\xFF\0a\0\xE9\0\r\0b\0\n", 12)
+                               << TEncoding::BigEndianUnicode << "aé\nb\n";
+}
+
+void TestTextFile::load()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(TEncoding, encoding);
+    QFETCH(QString, text);
+
+    writeFixture(QStringLiteral("in.txt"), bytes);
+    const RawTextFile file = readTextFile(path(QStringLiteral("in.txt")), TEncoding::ANSI);
+    QCOMPARE(file.encoding, encoding);
+    QCOMPARE(file.bytes, bytes);
+    QCOMPARE(decodeText(file), text);
+
+    const RawTextFile fromBytes = rawTextFromBytes(bytes, TEncoding::ANSI);
+    QCOMPARE(fromBytes.encoding, encoding);
+    QCOMPARE(decodeText(fromBytes), text);
+}
+
+void TestTextFile::save_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<TEncoding>("encoding");
+    QTest::addColumn<bool>("writeBom");
+    QTest::addColumn<QByteArray>("bytes");
+
+    const QString text = QStringLiteral("a\r\né\r\n");
+    const QString emoji = QStringLiteral("\U0001F600");
+    QTest::newRow("system encoding has the UTF-8 mark")
+            << text << TEncoding::ANSI << true << QByteArray("\xEF\xBB\xBF" "a\r\n\xC3\xA9\r\n");
+    QTest::newRow("no encoding is the system one")
+            << text << TEncoding::None << true << QByteArray("\xEF\xBB\xBF" "a\r\n\xC3\xA9\r\n");
+    QTest::newRow("UTF-8") << text << TEncoding::UTF8 << true
+                           << QByteArray("\xEF\xBB\xBF" "a\r\n\xC3\xA9\r\n");
+    QTest::newRow("UTF-8 without mark") << text << TEncoding::UTF8 << false
+                                        << QByteArray("a\r\n\xC3\xA9\r\n");
+    QTest::newRow("UTF-8 outside the BMP") << emoji << TEncoding::UTF8 << false
+                                           << QByteArray("\xF0\x9F\x98\x80");
+    QTest::newRow("UTF-16 LE") << text << TEncoding::Unicode << true
+                               << QByteArray("\xFF\xFE" "a\0\r\0\n\0\xE9\0\r\0\n\0", 14);
+    QTest::newRow("UTF-16 BE") << text << TEncoding::BigEndianUnicode << true
+                               << QByteArray("\xFE\xFF\0a\0\r\0\n\0\xE9\0\r\0\n", 14);
+    QTest::newRow("UTF-16 BE without mark") << emoji << TEncoding::BigEndianUnicode << false
+                                            << QByteArray("\xD8\x3D\xDE\x00", 4);
+    QTest::newRow("empty, system encoding") << QString() << TEncoding::ANSI << true
+                                            << QByteArray("\xEF\xBB\xBF");
+    QTest::newRow("empty, UTF-16 LE") << QString() << TEncoding::Unicode << true
+                                      << QByteArray("\xFF\xFE");
+    QTest::newRow("empty without mark") << QString() << TEncoding::UTF8 << false << QByteArray();
+}
+
+void TestTextFile::save()
+{
+    QFETCH(QString, text);
+    QFETCH(TEncoding, encoding);
+    QFETCH(bool, writeBom);
+    QFETCH(QByteArray, bytes);
+
+    writeFixture(QStringLiteral("out.txt"), QByteArray("previous contents, longer than the new"));
+    writeTextFile(path(QStringLiteral("out.txt")), text, encoding, writeBom);
+    QCOMPARE(contents(QStringLiteral("out.txt")), bytes);
+    QCOMPARE(QDir(m_dir->path()).entryList(QDir::Files), QStringList{QStringLiteral("out.txt")});
+}
+
+void TestTextFile::roundTrip_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QByteArray>("saved");
+
+    const QByteArray utf8("\xEF\xBB\xBF" "x@y.fr\r\n\xC3\xA9\r\n");
+    const QByteArray utf16Le("\xFF\xFE" "@\0\r\0\n\0", 8);
+    const QByteArray utf16Be("\xFE\xFF\0@\0\r\0\n", 8);
+    QTest::newRow("UTF-8") << utf8 << utf8;
+    QTest::newRow("UTF-16 LE") << utf16Le << utf16Le;
+    QTest::newRow("UTF-16 BE") << utf16Be << utf16Be;
+    QTest::newRow("UTF-8 mark only") << QByteArray("\xEF\xBB\xBF") << QByteArray("\xEF\xBB\xBF");
+    QTest::newRow("UTF-16 BE mark only") << QByteArray("\xFE\xFF") << QByteArray("\xFE\xFF");
+    QTest::newRow("system encoding gains the mark")
+            << QByteArray("a\r\nb\r\n") << QByteArray("\xEF\xBB\xBF" "a\r\nb\r\n");
+    QTest::newRow("LF and CR become CR LF")
+            << QByteArray("\xEF\xBB\xBF" "a\nb\rc\r\n") << QByteArray("\xEF\xBB\xBF" "a\r\nb\r\nc\r\n");
+    QTest::newRow("empty file") << QByteArray() << QByteArray("\xEF\xBB\xBF");
+}
+
+void TestTextFile::roundTrip()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(QByteArray, saved);
+
+    writeFixture(QStringLiteral("in.txt"), bytes);
+    TStringList list;
+    list.LoadFromFile(path(QStringLiteral("in.txt")));
+    list.SaveToFile(path(QStringLiteral("out.txt")));
+    QCOMPARE(contents(QStringLiteral("out.txt")), saved);
+
+    list.Sort();
+    list.SaveToFile(path(QStringLiteral("sorted.txt")));
+    QVERIFY(contents(QStringLiteral("sorted.txt")).startsWith(saved.left(2)));
+}
+
+void TestTextFile::largeTextCrossesChunks_data()
+{
+    QTest::addColumn<TEncoding>("encoding");
+    QTest::newRow("UTF-8") << TEncoding::UTF8;
+    QTest::newRow("UTF-16 LE") << TEncoding::Unicode;
+    QTest::newRow("UTF-16 BE") << TEncoding::BigEndianUnicode;
+}
+
+// Several megabytes, with a surrogate pair astride every place a chunk might end.
+void TestTextFile::largeTextCrossesChunks()
+{
+    QFETCH(TEncoding, encoding);
+
+    QString text = bigText(200000);
+    const QString emoji = QStringLiteral("\U0001F600");
+    for (qsizetype at = 1023; at < text.size(); at += 1024)
+        text.replace(at, 2, emoji);
+    const QString fileName = path(QStringLiteral("big.txt"));
+    qint64 lastDone = 0;
+    writeTextFile(fileName, text, encoding, true, [&](qint64 done, qint64 total) {
+        lastDone = done;
+        return done <= total;
+    });
+    QCOMPARE(lastDone, qint64(text.size()));
+
+    const RawTextFile file = readTextFile(fileName, TEncoding::ANSI);
+    QCOMPARE(file.encoding, encoding);
+    QString expected = text;
+    expected.replace(QStringLiteral("\r\n"), QStringLiteral("\n")).replace(u'\r', u'\n');
+    QVERIFY(decodeText(file) == expected);
+}
+
+void TestTextFile::loadErrors_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<int>("error");
+
+    QTest::newRow("missing file") << "missing.txt" << ENOENT;
+    QTest::newRow("missing folder") << "nowhere/a.txt" << ENOENT;
+    QTest::newRow("folder") << "folder" << EISDIR;
+    QTest::newRow("FIFO") << "fifo" << EINVAL;
+    QTest::newRow("device") << "/dev/null" << EINVAL;
+    QTest::newRow("2 GiB") << "huge.txt" << EFBIG;
+}
+
+void TestTextFile::loadErrors()
+{
+    QFETCH(QString, name);
+    QFETCH(int, error);
+
+    QVERIFY(QDir(m_dir->path()).mkdir(QStringLiteral("folder")));
+    QCOMPARE(mkfifo(QFile::encodeName(path(QStringLiteral("fifo"))).constData(), 0644), 0);
+    QFile huge(path(QStringLiteral("huge.txt")));
+    QVERIFY(huge.open(QIODevice::WriteOnly));
+    QVERIFY(huge.resize(qint64(1) << 31));
+    huge.close();
+
+    // A relative name is shown made absolute against the current directory.
+    QVERIFY(QDir::setCurrent(path(QStringLiteral("folder"))));
+    const QString relative = name.startsWith(QLatin1Char('/')) ? name : "../" + name;
+    const QString fullName = name.startsWith(QLatin1Char('/')) ? name : path(name);
+
+    TStringList list(QStringList{QStringLiteral("kept")});
+    QCOMPARE(thrownMessage([&] { list.LoadFromFile(relative); }), openMessage(fullName, error));
+    QCOMPARE(list.items(), QStringList{QStringLiteral("kept")});
+    QCOMPARE(list.Encoding(), TEncoding::None);
+}
+
+void TestTextFile::saveErrors_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<int>("error");
+
+    QTest::newRow("missing folder") << "nowhere/out.txt" << ENOENT;
+    QTest::newRow("folder is a file") << "file.txt/out.txt" << ENOTDIR;
+    QTest::newRow("target is a folder") << "folder" << EISDIR;
+    QTest::newRow("target is a FIFO") << "fifo" << EINVAL;
+}
+
+void TestTextFile::saveErrors()
+{
+    QFETCH(QString, name);
+    QFETCH(int, error);
+
+    QVERIFY(QDir(m_dir->path()).mkdir(QStringLiteral("folder")));
+    QCOMPARE(mkfifo(QFile::encodeName(path(QStringLiteral("fifo"))).constData(), 0644), 0);
+    writeFixture(QStringLiteral("file.txt"), "old");
+    QVERIFY(QDir::setCurrent(m_dir->path()));
+
+    const TStringList list(QStringList{QStringLiteral("new")});
+    QCOMPARE(thrownMessage([&] { list.SaveToFile(name); }), createMessage(path(name), error));
+    QCOMPARE(contents(QStringLiteral("file.txt")), QByteArray("old"));
+    QCOMPARE(QDir(m_dir->path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::System),
+             (QStringList{QStringLiteral("fifo"), QStringLiteral("file.txt"), QStringLiteral("folder")}));
+}
+
+// A file this user may not write is refused before anything is written, although the
+// folder would let a new file be renamed over it; a file this user may not read gives the
+// open error. Root may do both, so the checks run as the user nobody.
+void TestTextFile::deniedForUser()
+{
+    const QString folder = path(QStringLiteral("shared"));
+    QVERIFY(QDir().mkdir(folder));
+    QVERIFY(QFile::setPermissions(folder, QFileDevice::Permissions(0x7777)));
+    QVERIFY(QFile::setPermissions(m_dir->path(), QFileDevice::Permissions(0x7755)));
+    const QString target = folder + QStringLiteral("/target.txt");
+    const QString secret = folder + QStringLiteral("/secret.txt");
+    writeFixture(QStringLiteral("shared/target.txt"), "old");
+    writeFixture(QStringLiteral("shared/secret.txt"), "secret");
+    QVERIFY(QFile::setPermissions(target, QFileDevice::ReadOwner | QFileDevice::ReadGroup
+                                                  | QFileDevice::ReadOther));
+    QVERIFY(QFile::setPermissions(secret, QFileDevice::ReadOwner | QFileDevice::WriteOwner));
+
+    auto check = [&]() -> int {
+        const TStringList list(QStringList{QStringLiteral("new")});
+        if (thrownMessage([&] { list.SaveToFile(target); }) != createMessage(target, EACCES))
+            return 1;
+        TStringList reader;
+        if (thrownMessage([&] { reader.LoadFromFile(secret); }) != openMessage(secret, EACCES))
+            return 2;
+        return 0;
+    };
+
+    if (geteuid() == 0) {
+        const passwd *nobody = getpwnam("nobody");
+        if (!nobody)
+            QSKIP("running as root and there is no user nobody to drop to");
+        const uid_t uid = nobody->pw_uid;
+        const gid_t gid = nobody->pw_gid;
+        QCOMPARE(runInChild([&] {
+            if (setgroups(0, nullptr) != 0 || setgid(gid) != 0 || setuid(uid) != 0)
+                return 99;
+            return check();
+        }), 0);
+    } else {
+        QCOMPARE(check(), 0);
+    }
+    QCOMPARE(contents(QStringLiteral("shared/target.txt")), QByteArray("old"));
+    QCOMPARE(QDir(folder).entryList(QDir::Files),
+             (QStringList{QStringLiteral("secret.txt"), QStringLiteral("target.txt")}));
+}
+
+// The file size limit makes the writes fail part-way, as a full disk does.
+void TestTextFile::failedWriteKeepsOldFile()
+{
+    const QByteArray old("old contents\r\n");
+    writeFixture(QStringLiteral("out.txt"), old);
+    const QString target = path(QStringLiteral("out.txt"));
+    const QString text = bigText(100000);
+
+    QCOMPARE(runInChild([&] {
+        signal(SIGXFSZ, SIG_IGN);
+        const rlimit limit{64 * 1024, 64 * 1024};
+        if (setrlimit(RLIMIT_FSIZE, &limit) != 0)
+            return 99;
+        const QString message = thrownMessage([&] {
+            writeTextFile(target, text, TEncoding::UTF8, true);
+        });
+        return message == QStringLiteral("Erreur d'écriture dans le flux") ? 0 : 1;
+    }), 0);
+    QCOMPARE(contents(QStringLiteral("out.txt")), old);
+    QCOMPARE(QDir(m_dir->path()).entryList(QDir::Files), QStringList{QStringLiteral("out.txt")});
+}
+
+void TestTextFile::cancelledSaveKeepsOldFile()
+{
+    const QByteArray old("old contents\r\n");
+    writeFixture(QStringLiteral("out.txt"), old);
+    int calls = 0;
+    QVERIFY_THROWS_EXCEPTION(OperationCancelled,
+                             writeTextFile(path(QStringLiteral("out.txt")), bigText(400000),
+                                           TEncoding::Unicode, true,
+                                           [&](qint64, qint64) { return ++calls < 2; }));
+    QCOMPARE(contents(QStringLiteral("out.txt")), old);
+    QCOMPARE(QDir(m_dir->path()).entryList(QDir::Files), QStringList{QStringLiteral("out.txt")});
+}
+
+void TestTextFile::saveKeepsLinkAndPermissions()
+{
+    writeFixture(QStringLiteral("real.txt"), "old");
+    const QFileDevice::Permissions permissions = QFileDevice::ReadOwner | QFileDevice::WriteOwner
+            | QFileDevice::ReadGroup;
+    QVERIFY(QFile::setPermissions(path(QStringLiteral("real.txt")), permissions));
+    QVERIFY(QFile::link(path(QStringLiteral("real.txt")), path(QStringLiteral("link.txt"))));
+    const QFileDevice::Permissions before = QFile::permissions(path(QStringLiteral("real.txt")));
+
+    writeTextFile(path(QStringLiteral("link.txt")), u"new\r\n", TEncoding::UTF8, false);
+    const QFileInfo link(path(QStringLiteral("link.txt")));
+    QVERIFY(link.isSymLink());
+    QCOMPARE(link.symLinkTarget(), path(QStringLiteral("real.txt")));
+    QCOMPARE(contents(QStringLiteral("real.txt")), QByteArray("new\r\n"));
+    QCOMPARE(QFile::permissions(path(QStringLiteral("real.txt"))), before);
+}
+
+QTEST_GUILESS_MAIN(TestTextFile)
+#include "tst_textfile.moc"
