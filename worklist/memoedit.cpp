@@ -1,5 +1,7 @@
 #include "worklist/memoedit.h"
 
+#include <QKeyEvent>
+
 MemoEdit::MemoEdit(QWidget *parent)
     : QPlainTextEdit(parent)
 {
@@ -10,4 +12,21 @@ MemoEdit::MemoEdit(QWidget *parent)
     setTabChangesFocus(true);
     setFrameShape(QFrame::StyledPanel);
     setFrameShadow(QFrame::Sunken);
+}
+
+void MemoEdit::addPlaceholderLine()
+{
+    m_lines.Add(QStringLiteral("Déposez ici un fichier contenat des adresses EMAIL"));
+}
+
+void MemoEdit::keyPressEvent(QKeyEvent *event)
+{
+    // Shift+Enter would insert a soft line separator: it looks like a break but leaves
+    // both halves in one line of the list, and is saved as U+2028. Make it a hard break.
+    if (event->matches(QKeySequence::InsertLineSeparator) && !isReadOnly()) {
+        insertPlainText(QStringLiteral("\n"));
+        event->accept();
+        return;
+    }
+    QPlainTextEdit::keyPressEvent(event);
 }

@@ -1,0 +1,128 @@
+#include "drop/tjvdragdrop.h"
+
+#include <QAbstractScrollArea>
+#include <QDropEvent>
+#include <QMimeData>
+#include <QUrl>
+
+#include <algorithm>
+
+TJvDragDrop::TJvDragDrop(QObject *parent)
+    : QObject(parent)
+{
+}
+
+TJvDragDrop::~TJvDragDrop()
+{
+    unhook();
+}
+
+void TJvDragDrop::SetDropTarget(QWidget *target)
+{
+    unhook();
+    m_target = target;
+    hook();
+}
+
+void TJvDragDrop::SetAcceptDrag(bool accept)
+{
+    unhook();
+    m_acceptDrag = accept;
+    hook();
+}
+
+void TJvDragDrop::hook()
+{
+    if (!m_target || !m_acceptDrag)
+        return;
+    m_hookedTarget = m_target;
+    m_hookedTarget->setAcceptDrops(true);
+    m_hookedTarget->installEventFilter(this);
+    // The filter installed last runs first, so this one comes before the scroll area's
+    // own filter on its viewport.
+    if (auto *area = qobject_cast<QAbstractScrollArea *>(m_target.data())) {
+        m_hookedViewport = area->viewport();
+        m_hookedViewport->setAcceptDrops(true);
+        m_hookedViewport->installEventFilter(this);
+    }
+}
+
+void TJvDragDrop::unhook()
+{
+    if (m_hookedViewport)
+        m_hookedViewport->removeEventFilter(this);
+    if (m_hookedTarget)
+        m_hookedTarget->removeEventFilter(this);
+    m_hookedViewport = nullptr;
+    m_hookedTarget = nullptr;
+}
+
+QWidget *TJvDragDrop::clientArea() const
+{
+    return m_hookedViewport ? m_hookedViewport.data() : m_hookedTarget.data();
+}
+
+bool TJvDragDrop::carriesLocalFiles(const QMimeData *mimeData)
+{
+    if (!mimeData || !mimeData->hasUrls())
+        return false;
+    const QList<QUrl> urls = mimeData->urls();
+    return std::any_of(urls.cbegin(), urls.cend(), [](const QUrl &url) { return url.isLocalFile(); });
+}
+
+// The files stay where they are: a move proposed by the source is never accepted, since
+// the source would then delete them.
+bool TJvDragDrop::acceptAsCopy(QDropEvent *event)
+{
+    const Qt::DropActions possible = event->possibleActions();
+    if (possible & Qt::CopyAction)
+        event->setDropAction(Qt::CopyAction);
+    else if (possible & Qt::LinkAction)
+        event->setDropAction(Qt::LinkAction);
+    else
+        return false;
+    event->accept();
+    return true;
+}
+
+bool TJvDragDrop::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched != m_hookedTarget && watched != m_hookedViewport)
+        return false;
+    switch (event->type()) {
+    case QEvent::DragEnter:
+    case QEvent::DragMove: {
+        auto *dragEvent = static_cast<QDropEvent *>(event);
+        if (!carriesLocalFiles(dragEvent->mimeData()))
+            return false;
+        if (!acceptAsCopy(dragEvent))
+            dragEvent->ignore();
+        return true;
+    }
+    case QEvent::Drop: {
+        auto *dropEvent = static_cast<QDropEvent *>(event);
+        if (!carriesLocalFiles(dropEvent->mimeData()))
+            return false;
+        if (acceptAsCopy(dropEvent))
+            receiveDrop(watched, dropEvent);
+        else
+            dropEvent->ignore();
+        return true;
+    }
+    default:
+        return false;
+    }
+}
+
+void TJvDragDrop::receiveDrop(QObject *watched, QDropEvent *event)
+{
+    m_files.clear();
+    const QList<QUrl> urls = event->mimeData()->urls();
+    for (const QUrl &url : urls) {
+        if (url.isLocalFile())
+            m_files.append(url.toLocalFile());
+    }
+    const QPoint pos = event->position().toPoint();
+    const QPoint clientPos = clientArea()->mapFrom(static_cast<QWidget *>(watched), pos);
+    emit OnDrop(this, clientPos, m_files);
+}

@@ -1,0 +1,313 @@
+#include "worklist/memoedit.h"
+#include "worklist/tstringlist.h"
+
+#include <QFile>
+#include <QScrollBar>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTextBlock>
+#include <QTextLayout>
+#include <QPlainTextDocumentLayout>
+
+class TestTMemoStrings : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+
+    void countAndLines_data();
+    void countAndLines();
+    void wrappedHardLineIsOneLine();
+    void add_data();
+    void add();
+    void placeholderLine();
+    void assign();
+    void assignEmptyListEmptiesArea();
+    void clearKeepsAttributes();
+    void bulkUpdateSuspendsRepainting();
+    void sameTextChangesNothing();
+    void otherTextPutsCaretAtStart();
+    void loadThenSaveKeepsEncoding_data();
+    void loadThenSaveKeepsEncoding();
+    void shiftEnterMakesHardBreak();
+
+private:
+    QString writeFile(const QString &name, const QByteArray &bytes);
+    QByteArray readFile(const QString &path);
+
+    MemoEdit *m_memo = nullptr;
+    QTemporaryDir *m_dir = nullptr;
+};
+
+void TestTMemoStrings::init()
+{
+    m_memo = new MemoEdit;
+    m_memo->resize(200, 120);
+    m_memo->show();
+    QVERIFY(QTest::qWaitForWindowExposed(m_memo));
+    m_dir = new QTemporaryDir;
+    QVERIFY(m_dir->isValid());
+}
+
+void TestTMemoStrings::cleanup()
+{
+    delete m_memo;
+    delete m_dir;
+}
+
+QString TestTMemoStrings::writeFile(const QString &name, const QByteArray &bytes)
+{
+    const QString path = m_dir->filePath(name);
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
+        qFatal("cannot write %s", qPrintable(path));
+    return path;
+}
+
+QByteArray TestTMemoStrings::readFile(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return QByteArray("<missing>");
+    return file.readAll();
+}
+
+void TestTMemoStrings::countAndLines_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QStringList>("lines");
+    QTest::addColumn<QString>("crlfText");
+
+    QTest::newRow("empty") << QString() << QStringList() << QString();
+    QTest::newRow("final break") << "a\nb\n" << QStringList{"a", "b"} << "a\r\nb\r\n";
+    QTest::newRow("no final break") << "a\nb" << QStringList{"a", "b"} << "a\r\nb";
+    QTest::newRow("empty line inside") << "a\n\nb" << QStringList{"a", "", "b"} << "a\r\n\r\nb";
+    QTest::newRow("break only") << "\n" << QStringList{""} << "\r\n";
+    QTest::newRow("two breaks") << "\n\n" << QStringList{"", ""} << "\r\n\r\n";
+    QTest::newRow("no-break space kept") << QString::fromUtf16(u"a\u00a0b\n")
+                                         << QStringList{QString::fromUtf16(u"a\u00a0b")}
+                                         << QString::fromUtf16(u"a\u00a0b\r\n");
+}
+
+void TestTMemoStrings::countAndLines()
+{
+    QFETCH(QString, text);
+    QFETCH(QStringList, lines);
+    QFETCH(QString, crlfText);
+
+    m_memo->setPlainText(text);
+    const TMemoStrings *view = m_memo->Lines();
+    QCOMPARE(view->Count(), lines.size());
+    for (int i = 0; i < lines.size(); ++i)
+        QCOMPARE(view->Strings(i), lines.at(i));
+    QCOMPARE(view->Strings(lines.size() + 1), QString());
+    QCOMPARE(view->Strings(-1), QString());
+    QCOMPARE(view->Text(), crlfText);
+}
+
+void TestTMemoStrings::wrappedHardLineIsOneLine()
+{
+    QString line;
+    for (int i = 0; line.size() < 6000; ++i)
+        line += QStringLiteral("mot%1 ").arg(i);
+    m_memo->setPlainText(QStringLiteral("avant\n") + line + QStringLiteral("\napres"));
+
+    const QTextBlock block = m_memo->document()->findBlockByNumber(1);
+    qobject_cast<QPlainTextDocumentLayout *>(m_memo->document()->documentLayout())
+            ->ensureBlockLayout(block);
+    QVERIFY(block.layout()->lineCount() > 3);
+
+    const TMemoStrings *view = m_memo->Lines();
+    QCOMPARE(view->Count(), 3);
+    QCOMPARE(view->Strings(1), line);
+    QCOMPARE(view->Strings(2), QStringLiteral("apres"));
+}
+
+void TestTMemoStrings::add_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("line");
+    QTest::addColumn<int>("index");
+    QTest::addColumn<QString>("crlfText");
+
+    QTest::newRow("empty area") << QString() << "x" << 0 << "x\r\n";
+    QTest::newRow("empty line to empty area") << QString() << QString() << 0 << "\r\n";
+    QTest::newRow("after final break") << "a\n" << "b" << 1 << "a\r\nb\r\n";
+    QTest::newRow("no final break") << "a" << "b" << 1 << "a\r\nb";
+    QTest::newRow("empty line, no final break") << "a" << QString() << 1 << "a\r\n\r\n";
+    QTest::newRow("CR LF inside is one break") << QString() << "x\r\ny" << 0 << "x\r\ny\r\n";
+}
+
+void TestTMemoStrings::add()
+{
+    QFETCH(QString, text);
+    QFETCH(QString, line);
+    QFETCH(int, index);
+    QFETCH(QString, crlfText);
+
+    m_memo->setPlainText(text);
+    TMemoStrings *view = m_memo->Lines();
+    const int before = view->Count();
+    QCOMPARE(view->Add(line), index);
+    QCOMPARE(view->Text(), crlfText);
+    QCOMPARE(view->Count(), before + 1 + int(line.contains(QLatin1Char('\n'))));
+    QCOMPARE(m_memo->textCursor().position(), crlfText.size() - crlfText.count(QLatin1Char('\r')));
+    QVERIFY(!m_memo->document()->isUndoAvailable());
+}
+
+void TestTMemoStrings::placeholderLine()
+{
+    m_memo->addPlaceholderLine();
+    const TMemoStrings *view = m_memo->Lines();
+    QCOMPARE(view->Text(), QStringLiteral("Déposez ici un fichier contenat des adresses EMAIL\r\n"));
+    QCOMPARE(view->Count(), 1);
+    QCOMPARE(view->Encoding(), TEncoding::None);
+}
+
+void TestTMemoStrings::assign()
+{
+    m_memo->setPlainText(QStringLiteral("old\ntext"));
+    TMemoStrings *view = m_memo->Lines();
+    view->SetEncoding(TEncoding::Unicode);
+
+    TStringList source(QStringList{QStringLiteral("b"), QString(), QString::fromUtf16(u"\u00a0a")});
+    source.SetWriteBOM(false);
+    source.SetDelimiter(QLatin1Char(';'));
+    source.SetQuoteChar(QLatin1Char('\''));
+    source.SetStrictDelimiter(true);
+    source.SetDefaultEncoding(TEncoding::UTF8);
+
+    view->Assign(source);
+    QCOMPARE(view->Text(), QString::fromUtf16(u"b\r\n\r\n\u00a0a\r\n"));
+    QCOMPARE(view->Count(), 3);
+    QCOMPARE(view->Encoding(), TEncoding::ANSI);
+    QCOMPARE(view->DefaultEncoding(), TEncoding::UTF8);
+    QCOMPARE(view->WriteBOM(), false);
+    QCOMPARE(view->Delimiter(), QLatin1Char(';'));
+    QCOMPARE(view->QuoteChar(), QLatin1Char('\''));
+    QCOMPARE(view->StrictDelimiter(), true);
+    QCOMPARE(m_memo->textCursor().position(), m_memo->document()->characterCount() - 1);
+    QVERIFY(!m_memo->document()->isUndoAvailable());
+    QVERIFY(m_memo->updatesEnabled());
+
+    source.SetEncoding(TEncoding::BigEndianUnicode);
+    view->Assign(source);
+    QCOMPARE(view->Encoding(), TEncoding::BigEndianUnicode);
+}
+
+void TestTMemoStrings::assignEmptyListEmptiesArea()
+{
+    m_memo->setPlainText(QStringLiteral("a\nb\n"));
+    m_memo->Lines()->Assign(TStringList());
+    QCOMPARE(m_memo->Lines()->Text(), QString());
+    QCOMPARE(m_memo->Lines()->Count(), 0);
+}
+
+void TestTMemoStrings::clearKeepsAttributes()
+{
+    m_memo->setPlainText(QStringLiteral("a\nb\n"));
+    m_memo->moveCursor(QTextCursor::End);
+    TMemoStrings *view = m_memo->Lines();
+    view->SetEncoding(TEncoding::UTF8);
+    view->SetWriteBOM(false);
+
+    view->Clear();
+    QCOMPARE(view->Text(), QString());
+    QCOMPARE(m_memo->textCursor().position(), 0);
+    QCOMPARE(view->Encoding(), TEncoding::UTF8);
+    QCOMPARE(view->WriteBOM(), false);
+}
+
+void TestTMemoStrings::bulkUpdateSuspendsRepainting()
+{
+    TMemoStrings *view = m_memo->Lines();
+    view->BeginUpdate();
+    QVERIFY(!m_memo->updatesEnabled());
+    view->BeginUpdate();
+    view->EndUpdate();
+    QVERIFY(!m_memo->updatesEnabled());
+    view->EndUpdate();
+    QVERIFY(m_memo->updatesEnabled());
+}
+
+void TestTMemoStrings::sameTextChangesNothing()
+{
+    QByteArray bytes;
+    for (int i = 0; i < 200; ++i)
+        bytes += "ligne " + QByteArray::number(i) + "\r\n";
+    const QString path = writeFile(QStringLiteral("list.txt"), bytes);
+    TMemoStrings *view = m_memo->Lines();
+    view->LoadFromFile(path);
+
+    QTextCursor cursor = m_memo->textCursor();
+    cursor.setPosition(900);
+    cursor.setPosition(950, QTextCursor::KeepAnchor);
+    m_memo->setTextCursor(cursor);
+    m_memo->verticalScrollBar()->setValue(40);
+    const int scroll = m_memo->verticalScrollBar()->value();
+    QVERIFY(scroll > 0);
+
+    // The same lines with LF breaks convert to the text the area holds.
+    QSignalSpy changed(m_memo, &QPlainTextEdit::textChanged);
+    view->LoadFromFile(writeFile(QStringLiteral("lf.txt"), QByteArray(bytes).replace("\r\n", "\n")));
+    QCOMPARE(changed.count(), 0);
+    QCOMPARE(m_memo->textCursor().anchor(), 900);
+    QCOMPARE(m_memo->textCursor().position(), 950);
+    QCOMPARE(m_memo->verticalScrollBar()->value(), scroll);
+}
+
+void TestTMemoStrings::otherTextPutsCaretAtStart()
+{
+    TMemoStrings *view = m_memo->Lines();
+    view->LoadFromFile(writeFile(QStringLiteral("a.txt"), "abc\r\ndef\r\n"));
+    m_memo->moveCursor(QTextCursor::End);
+
+    // Same length, one unit differs.
+    view->LoadFromFile(writeFile(QStringLiteral("b.txt"), "abc\r\ndeg\r\n"));
+    QCOMPARE(view->Text(), QStringLiteral("abc\r\ndeg\r\n"));
+    QCOMPARE(m_memo->textCursor().position(), 0);
+
+    // Same units, the break elsewhere.
+    view->LoadFromFile(writeFile(QStringLiteral("c.txt"), "abcd\r\neg\r\n"));
+    QCOMPARE(view->Text(), QStringLiteral("abcd\r\neg\r\n"));
+}
+
+void TestTMemoStrings::loadThenSaveKeepsEncoding_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<TEncoding>("encoding");
+
+    QTest::newRow("UTF-8 with mark") << QByteArray("\xEF\xBB\xBF" "b\xC3\xA9\r\na\r\n") << TEncoding::UTF8;
+    QTest::newRow("UTF-16 LE") << QByteArray("\xFF\xFE" "b\0\r\0\n\0a\0", 10) << TEncoding::Unicode;
+    QTest::newRow("UTF-16 BE") << QByteArray("\xFE\xFF\0b\0\r\0\n\0a", 10)
+                               << TEncoding::BigEndianUnicode;
+}
+
+void TestTMemoStrings::loadThenSaveKeepsEncoding()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(TEncoding, encoding);
+
+    TMemoStrings *view = m_memo->Lines();
+    view->LoadFromFile(writeFile(QStringLiteral("in.txt"), bytes));
+    QCOMPARE(view->Encoding(), encoding);
+    const QString out = m_dir->filePath(QStringLiteral("out.txt"));
+    view->SaveToFile(out);
+    QCOMPARE(readFile(out), bytes);
+}
+
+void TestTMemoStrings::shiftEnterMakesHardBreak()
+{
+    m_memo->setFocus();
+    QTest::keyClicks(m_memo, QStringLiteral("ab"));
+    QTest::keyClick(m_memo, Qt::Key_Return, Qt::ShiftModifier);
+    QTest::keyClicks(m_memo, QStringLiteral("cd"));
+    QCOMPARE(m_memo->Lines()->Text(), QStringLiteral("ab\r\ncd"));
+    QCOMPARE(m_memo->Lines()->Count(), 2);
+}
+
+QTEST_MAIN(TestTMemoStrings)
+#include "tst_tmemostrings.moc"
