@@ -1,0 +1,129 @@
+#include "settings/kesto_iniwidgets.h"
+
+#include "settings/kesto_ini.h"
+#include "worklist/adrelioerror.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QMessageBox>
+#include <QScreen>
+#include <QWidget>
+
+namespace {
+
+const QString optionsSection = QStringLiteral("OPTIONS");
+const QString optionMarker = QStringLiteral("chk_");
+
+QString placementText(const QWidget *window)
+{
+    const QRect frame = window->frameGeometry();
+    return QStringLiteral("%1:%2:%3:%4")
+            .arg(frame.x())
+            .arg(frame.y())
+            .arg(frame.width())
+            .arg(frame.height());
+}
+
+qint32 placementField(const TarrayOfString &fields, qsizetype index)
+{
+    // A missing field reads as empty text, which does not convert.
+    const QString text = fields.value(index);
+    qint32 value = 0;
+    if (!integerFromText(text, &value))
+        throw AdrelioError(fillFormat(u"''%s'' n'est pas une valeur entière valide", { text }));
+    return value;
+}
+
+// A window's position and size are those of its outer frame; its client area is the
+// frame less the frame's margins.
+void setLeft(QWidget *window, int left)
+{
+    window->move(left, window->frameGeometry().y());
+}
+
+void setTop(QWidget *window, int top)
+{
+    window->move(window->frameGeometry().x(), top);
+}
+
+void setWidth(QWidget *window, int width)
+{
+    const int margins = window->frameGeometry().width() - window->width();
+    window->resize(width - margins, window->height());
+}
+
+void setHeight(QWidget *window, int height)
+{
+    const int margins = window->frameGeometry().height() - window->height();
+    window->resize(window->width(), height - margins);
+}
+
+QList<QAction *> optionActions(const QWidget *form)
+{
+    QList<QAction *> options;
+    const QList<QAction *> actions = form->findChildren<QAction *>();
+    for (QAction *action : actions) {
+        if (action->objectName().contains(optionMarker))
+            options.append(action);
+    }
+    return options;
+}
+
+} // namespace
+
+void SavePosition(QWidget *F, const QString &Inifile)
+{
+    SaveStr(ExeName(false), F->objectName(), placementText(F), Inifile);
+}
+
+void GetPosition(QWidget *F, const QString &Inifile)
+{
+    GetPosition(F, Inifile, QGuiApplication::primaryScreen()->availableGeometry());
+}
+
+void GetPosition(QWidget *F, const QString &Inifile, const QRect &workArea)
+{
+    const TarrayOfString fields =
+            Split(GetStr(ExeName(false), F->objectName(), placementText(F), Inifile), QStringLiteral(":"));
+
+    setLeft(F, placementField(fields, 0));
+    if (F->frameGeometry().x() > workArea.width())
+        setLeft(F, workArea.width() - F->frameGeometry().width());
+
+    setTop(F, placementField(fields, 1));
+    if (F->frameGeometry().y() < 0)
+        setTop(F, 0);
+
+    setWidth(F, placementField(fields, 2));
+    if (workArea.width() < F->frameGeometry().width())
+        setWidth(F, workArea.width());
+
+    setHeight(F, placementField(fields, 3));
+    if (workArea.height() < F->frameGeometry().height())
+        setHeight(F, workArea.height());
+}
+
+void SaveComponents(QWidget *form, const QString &Inifile)
+{
+    const QList<QAction *> options = optionActions(form);
+    for (QAction *action : options)
+        SaveBool(optionsSection, action->objectName(), action->isChecked(), Inifile);
+}
+
+void GetComponents(QWidget *form, const QString &Inifile)
+{
+    const QList<QAction *> options = optionActions(form);
+    for (QAction *action : options)
+        action->setChecked(GetBool(optionsSection, action->objectName(), action->isChecked(), Inifile));
+}
+
+void sm(const QString &s)
+{
+    QMessageBox box(QApplication::activeWindow());
+    box.setWindowTitle(applicationTitle());
+    box.setTextFormat(Qt::PlainText);
+    box.setText(s);
+    box.setIcon(QMessageBox::NoIcon);
+    box.setStandardButtons(QMessageBox::Ok);
+    box.exec();
+}

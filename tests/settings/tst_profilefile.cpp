@@ -1,0 +1,517 @@
+#include "settings/kesto_ini.h"
+#include "worklist/adrelioerror.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <functional>
+
+#include <unistd.h>
+
+class TestProfileFile : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+
+    void readRules_data();
+    void readRules();
+    void missingEntryGivesDefault_data();
+    void missingEntryGivesDefault();
+    void writeRules_data();
+    void writeRules();
+    void getInt_data();
+    void getInt();
+    void getBool_data();
+    void getBool();
+    void saveIntAndBool();
+    void longValueIsCut();
+    void garbageIsKept();
+    void hugeLines();
+
+    void directoryInPlaceOfProfile();
+    void refusedWriteLeavesFileWhole_data();
+    void refusedWriteLeavesFileWhole();
+    void symbolicLinkIsWrittenThrough();
+    void permissionsAreKept();
+
+    void iniFileNameFromPath_data();
+    void iniFileNameFromPath();
+    void defaultProfileBesideExecutable();
+
+private:
+    QString m_profile;
+    std::unique_ptr<QTemporaryDir> m_dir;
+};
+
+namespace {
+
+void writeBytes(const QString &path, const QByteArray &bytes)
+{
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    QCOMPARE(file.write(bytes), bytes.size());
+}
+
+QByteArray readBytes(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+QString errorOf(const std::function<void()> &operation)
+{
+    try {
+        operation();
+    } catch (const AdrelioError &error) {
+        return error.message();
+    }
+    return QString();
+}
+
+const QString defaultText = QStringLiteral("défaut");
+
+} // namespace
+
+void TestProfileFile::init()
+{
+    m_dir = std::make_unique<QTemporaryDir>();
+    QVERIFY(m_dir->isValid());
+    m_profile = m_dir->filePath(QStringLiteral("Adrelio.INI"));
+}
+
+void TestProfileFile::readRules_data()
+{
+    QTest::addColumn<QByteArray>("content");
+    QTest::addColumn<QString>("section");
+    QTest::addColumn<QString>("key");
+    QTest::addColumn<QString>("expected");
+
+    QTest::newRow("plain") << QByteArray("[S]\nk=v\n") << "S" << "k" << "v";
+    QTest::newRow("key without case") << QByteArray("[FICHIER]\nIMPORT=/tmp/a.txt\n")
+                                      << "FICHIER" << "import" << "/tmp/a.txt";
+    QTest::newRow("section without case") << QByteArray("[options]\nchk_AUTO=0\n")
+                                          << "OPTIONS" << "chk_AUTO" << "0";
+    QTest::newRow("accented names without case") << QByteArray("[Données]\nclé=été\n")
+                                                 << "DONNÉES" << "CLÉ" << "été";
+    QTest::newRow("blanks around names and values")
+            << QByteArray(" \t[ S ] \nk \t=  a b \t\n") << "S" << "k" << "a b";
+    QTest::newRow("double quotes removed") << QByteArray("[S]\nk=\"  a b  \"\n") << "S" << "k"
+                                           << "  a b  ";
+    QTest::newRow("single quotes removed") << QByteArray("[S]\nk='a'\n") << "S" << "k" << "a";
+    QTest::newRow("blanks outside the quotes") << QByteArray("[S]\nk=  \"a\"  \n") << "S" << "k"
+                                               << "a";
+    QTest::newRow("one pair of quotes only") << QByteArray("[S]\nk=\"\"a\"\"\n") << "S" << "k"
+                                             << "\"a\"";
+    QTest::newRow("unmatched quotes kept") << QByteArray("[S]\nk=\"a'\n") << "S" << "k" << "\"a'";
+    QTest::newRow("lone quote kept") << QByteArray("[S]\nk=\"\n") << "S" << "k" << "\"";
+    QTest::newRow("empty quotes") << QByteArray("[S]\nk=\"\"\n") << "S" << "k" << "";
+    QTest::newRow("empty value is not the default") << QByteArray("[S]\nk=\n") << "S" << "k" << "";
+    QTest::newRow("value holding equals signs") << QByteArray("[S]\nk=a=b\n") << "S" << "k"
+                                                << "a=b";
+    QTest::newRow("comment lines") << QByteArray("[S]\n;k=1\n  ; k=2\nk=3\n") << "S" << "k" << "3";
+    QTest::newRow("commented entry only") << QByteArray("[S]\n;k=1\n") << "S" << "k"
+                                          << defaultText;
+    QTest::newRow("first duplicate key wins") << QByteArray("[S]\nk=1\nK=2\n") << "S" << "k"
+                                              << "1";
+    QTest::newRow("first duplicate section wins") << QByteArray("[S]\na=1\n[s]\na=2\n") << "S"
+                                                  << "a" << "1";
+    QTest::newRow("later duplicate section not searched")
+            << QByteArray("[S]\na=1\n[S]\nb=2\n") << "S" << "b" << defaultText;
+    QTest::newRow("entry of the other section") << QByteArray("[A]\nk=1\n[B]\nk=2\n") << "B" << "k"
+                                                << "2";
+    QTest::newRow("key not in the section") << QByteArray("[A]\nk=1\n[B]\n") << "B" << "k"
+                                            << defaultText;
+    QTest::newRow("lines before the first section") << QByteArray("k=1\n[S]\n") << "S" << "k"
+                                                    << defaultText;
+    QTest::newRow("line without equals") << QByteArray("[S]\nk\nk=2\n") << "S" << "k" << "2";
+    QTest::newRow("name ends at the first bracket") << QByteArray("[S]x]\nk=1\n") << "S" << "k"
+                                                    << "1";
+    QTest::newRow("bracket line without closing opens nothing")
+            << QByteArray("[S\nk=1\n") << "S" << "k" << defaultText;
+    QTest::newRow("bracket line without closing keeps the section")
+            << QByteArray("[S]\n[T\nk=1\n") << "S" << "k" << "1";
+    QTest::newRow("CR LF breaks") << QByteArray("[S]\r\nk=v\r\n") << "S" << "k" << "v";
+    QTest::newRow("UTF-8 mark skipped") << QByteArray("\xEF\xBB\xBF[S]\nk=v\n") << "S" << "k"
+                                        << "v";
+    QTest::newRow("no final break") << QByteArray("[S]\nk=v") << "S" << "k" << "v";
+    QTest::newRow("binary garbage around")
+            << QByteArray("\x00\xff[\x01]]\n\xfe\xfe=\xff\n[S]\nk=v\n\x80\x81\n", 27) << "S"
+            << "k" << "v";
+    QTest::newRow("invalid UTF-8 in the value") << QByteArray("[S]\nk=a\xff" "b\n") << "S"
+                                                << "k" << QStringLiteral("a\uFFFDb");
+    QTest::newRow("empty file") << QByteArray() << "S" << "k" << defaultText;
+}
+
+void TestProfileFile::readRules()
+{
+    QFETCH(QByteArray, content);
+    QFETCH(QString, section);
+    QFETCH(QString, key);
+    QFETCH(QString, expected);
+
+    writeBytes(m_profile, content);
+    QCOMPARE(GetStr(section, key, defaultText, m_profile), expected);
+}
+
+void TestProfileFile::missingEntryGivesDefault_data()
+{
+    QTest::addColumn<QString>("defaultValue");
+    QTest::addColumn<QString>("expected");
+
+    QTest::newRow("plain") << "abc" << "abc";
+    QTest::newRow("trailing blanks stripped") << "abc \t " << "abc";
+    QTest::newRow("leading blanks kept") << "  abc" << "  abc";
+    QTest::newRow("only blanks") << "   " << "";
+    QTest::newRow("empty") << "" << "";
+}
+
+void TestProfileFile::missingEntryGivesDefault()
+{
+    QFETCH(QString, defaultValue);
+    QFETCH(QString, expected);
+
+    QCOMPARE(GetStr("S", "k", defaultValue, m_profile), expected);
+    QVERIFY(!QFile::exists(m_profile));
+    writeBytes(m_profile, "[S]\nother=1\n");
+    QCOMPARE(GetStr("S", "k", defaultValue, m_profile), expected);
+}
+
+void TestProfileFile::writeRules_data()
+{
+    QTest::addColumn<QByteArray>("before");
+    QTest::addColumn<QString>("section");
+    QTest::addColumn<QString>("key");
+    QTest::addColumn<QString>("value");
+    QTest::addColumn<QByteArray>("after");
+    QTest::addColumn<QString>("readBack");
+
+    QTest::newRow("no file") << QByteArray() << "S" << "k" << "v" << QByteArray("[S]\nk=v\n") << "v";
+    QTest::newRow("empty file") << QByteArray("") << "S" << "k" << "v" << QByteArray("[S]\nk=v\n")
+                                << "v";
+    QTest::newRow("replaced in place, key spelling kept")
+            << QByteArray("[s]\n  KEY = old \nk2=x\n") << "S" << "key" << "new"
+            << QByteArray("[s]\n  KEY =new\nk2=x\n") << "new";
+    QTest::newRow("replaced in place, CR LF kept")
+            << QByteArray("[S]\r\nk=old\r\nz=1\r\n") << "S" << "k" << "new"
+            << QByteArray("[S]\r\nk=new\r\nz=1\r\n") << "new";
+    QTest::newRow("first duplicate key replaced") << QByteArray("[S]\nk=1\nk=2\n") << "S" << "k"
+                                                  << "9" << QByteArray("[S]\nk=9\nk=2\n") << "9";
+    QTest::newRow("new key after the last entry, before blank lines")
+            << QByteArray("[A]\na=1\n\n[B]\nb=1\n") << "A" << "c" << "3"
+            << QByteArray("[A]\na=1\nc=3\n\n[B]\nb=1\n") << "3";
+    QTest::newRow("new key after a last line without break")
+            << QByteArray("[A]\na=1") << "A" << "c" << "3" << QByteArray("[A]\na=1\nc=3\n") << "3";
+    QTest::newRow("new key after a lone section line")
+            << QByteArray("[S]") << "S" << "k" << "v" << QByteArray("[S]\nk=v\n") << "v";
+    QTest::newRow("new key into the first of duplicate sections")
+            << QByteArray("[S]\na=1\n[S]\nb=2\n") << "S" << "b" << "3"
+            << QByteArray("[S]\na=1\nb=3\n[S]\nb=2\n") << "3";
+    QTest::newRow("entry before the first section is not the section's")
+            << QByteArray("k=old\n[S]\n") << "S" << "k" << "v"
+            << QByteArray("k=old\n[S]\nk=v\n") << "v";
+    QTest::newRow("new section at the end") << QByteArray("[A]\na=1\n") << "B" << "b" << "2"
+                                            << QByteArray("[A]\na=1\n[B]\nb=2\n") << "2";
+    QTest::newRow("new section after a last line without break")
+            << QByteArray("[A]\na=1") << "B" << "b" << "2" << QByteArray("[A]\na=1\n[B]\nb=2\n")
+            << "2";
+    QTest::newRow("file holding only the UTF-8 mark")
+            << QByteArray("\xEF\xBB\xBF") << "S" << "k" << "v"
+            << QByteArray("\xEF\xBB\xBF[S]\nk=v\n") << "v";
+    QTest::newRow("section found without case keeps its spelling")
+            << QByteArray("[options]\nchk_AUTO=1\n") << "OPTIONS" << "CHK_auto" << "0"
+            << QByteArray("[options]\nchk_AUTO=0\n") << "0";
+    QTest::newRow("empty value keeps the key") << QByteArray("[S]\nk=old\n") << "S" << "k" << ""
+                                               << QByteArray("[S]\nk=\n") << "";
+    QTest::newRow("value written verbatim")
+            << QByteArray() << "S" << "k" << "  \"x\" ;y=z "
+            << QByteArray("[S]\nk=  \"x\" ;y=z \n") << "\"x\" ;y=z";
+    QTest::newRow("quoted value written verbatim")
+            << QByteArray() << "S" << "k" << "'a b'" << QByteArray("[S]\nk='a b'\n") << "a b";
+    QTest::newRow("UTF-8 value") << QByteArray() << "S" << "k" << "données"
+                                 << QByteArray("[S]\nk=données\n") << "données";
+    QTest::newRow("value cut at a line break")
+            << QByteArray("[OPTIONS]\nchk_AUTO=1\n") << "S" << "k" << "a\n[OPTIONS]\r\nchk_AUTO=0"
+            << QByteArray("[OPTIONS]\nchk_AUTO=1\n[S]\nk=a\n") << "a";
+    QTest::newRow("foreign lines kept byte for byte")
+            << QByteArray("\xEF\xBB\xBFstray\n; note\r\n[S]\n\x01\xff\xfe bin\n[broken\nno equals\n"
+                          "  ;k=commented\n\n[T]\nk=1\n")
+            << "S" << "k" << "v"
+            << QByteArray("\xEF\xBB\xBFstray\n; note\r\n[S]\n\x01\xff\xfe bin\n[broken\nno equals\n"
+                          "  ;k=commented\nk=v\n\n[T]\nk=1\n")
+            << "v";
+}
+
+void TestProfileFile::writeRules()
+{
+    QFETCH(QByteArray, before);
+    QFETCH(QString, section);
+    QFETCH(QString, key);
+    QFETCH(QString, value);
+    QFETCH(QByteArray, after);
+    QFETCH(QString, readBack);
+
+    if (!before.isNull())
+        writeBytes(m_profile, before);
+    SaveStr(section, key, value, m_profile);
+    QCOMPARE(readBytes(m_profile), after);
+    QCOMPARE(GetStr(section, key, defaultText, m_profile), readBack);
+}
+
+void TestProfileFile::getInt_data()
+{
+    QTest::addColumn<QString>("stored");
+    QTest::addColumn<int>("expected");
+
+    QTest::newRow("decimal") << "600" << 600;
+    QTest::newRow("0x") << "0x1A" << 26;
+    QTest::newRow("0X") << "0X1a" << 26;
+    QTest::newRow("dollar") << "$1A" << 26;
+    QTest::newRow("x") << "x1A" << 26;
+    QTest::newRow("plus") << "+7" << 7;
+    QTest::newRow("leading zero") << "010" << 10;
+    QTest::newRow("negated hexadecimal") << "-0x10" << -16;
+    QTest::newRow("all ones") << "$FFFFFFFF" << -1;
+    QTest::newRow("lowest") << "-2147483648" << int(-2147483647 - 1);
+    QTest::newRow("quoted") << "\"12\"" << 12;
+    QTest::newRow("blanks around") << "  12  " << 12;
+    QTest::newRow("above the range") << "2147483648" << -99;
+    QTest::newRow("hexadecimal digits without prefix") << "1A" << -99;
+    QTest::newRow("0x alone") << "0x" << -99;
+    QTest::newRow("dollar alone") << "$" << -99;
+    QTest::newRow("two signs") << "--5" << -99;
+    QTest::newRow("space after the sign") << "- 5" << -99;
+    QTest::newRow("empty") << "" << -99;
+    QTest::newRow("missing") << QString() << -99;
+}
+
+void TestProfileFile::getInt()
+{
+    QFETCH(QString, stored);
+    QFETCH(int, expected);
+
+    if (!stored.isNull())
+        writeBytes(m_profile, "[S]\nk=" + stored.toUtf8() + '\n');
+    QCOMPARE(GetInt("S", "k", -99, m_profile), expected);
+}
+
+void TestProfileFile::getBool_data()
+{
+    QTest::addColumn<QString>("stored");
+    QTest::addColumn<bool>("defaultValue");
+    QTest::addColumn<bool>("expected");
+
+    QTest::newRow("0") << "0" << true << false;
+    QTest::newRow("1") << "1" << false << true;
+    QTest::newRow("5") << "5" << false << true;
+    QTest::newRow("-1") << "-1" << false << true;
+    QTest::newRow("$10") << "$10" << false << true;
+    QTest::newRow("$0") << "$0" << true << false;
+    QTest::newRow("oui, default on") << "oui" << true << true;
+    QTest::newRow("oui, default off") << "oui" << false << false;
+    QTest::newRow("true") << "true" << false << false;
+    QTest::newRow("empty") << "" << true << true;
+    QTest::newRow("missing, default on") << QString() << true << true;
+    QTest::newRow("missing, default off") << QString() << false << false;
+}
+
+void TestProfileFile::getBool()
+{
+    QFETCH(QString, stored);
+    QFETCH(bool, defaultValue);
+    QFETCH(bool, expected);
+
+    if (!stored.isNull())
+        writeBytes(m_profile, "[OPTIONS]\nchk_AUTO=" + stored.toUtf8() + '\n');
+    QCOMPARE(GetBool("OPTIONS", "chk_AUTO", defaultValue, m_profile), expected);
+}
+
+void TestProfileFile::saveIntAndBool()
+{
+    SaveInt("S", "a", -12, m_profile);
+    SaveInt("S", "b", 0, m_profile);
+    SaveInt("S", "c", -2147483647 - 1, m_profile);
+    SaveBool("S", "d", true, m_profile);
+    SaveBool("S", "e", false, m_profile);
+    QCOMPARE(readBytes(m_profile), QByteArray("[S]\na=-12\nb=0\nc=-2147483648\nd=1\ne=0\n"));
+    QCOMPARE(GetInt("S", "c", 0, m_profile), -2147483647 - 1);
+    QCOMPARE(GetBool("S", "d", false, m_profile), true);
+}
+
+void TestProfileFile::longValueIsCut()
+{
+    QString value;
+    for (int i = 0; i < 3000; ++i)
+        value += QChar(i % 2 ? u'é' : u'a' + i % 26);
+    SaveStr("S", "k", value, m_profile);
+    QCOMPARE(readBytes(m_profile), "[S]\nk=" + value.toUtf8() + '\n');
+    QCOMPARE(GetStr("S", "k", QString(), m_profile), value.left(2047));
+
+    SaveStr("S", "k", '"' + value + '"', m_profile);
+    QCOMPARE(GetStr("S", "k", QString(), m_profile), value.left(2047));
+
+    QCOMPARE(GetStr("S", "missing", value, m_profile), value.left(2047));
+}
+
+void TestProfileFile::garbageIsKept()
+{
+    QByteArray garbage;
+    for (int i = 0; i < 4096; ++i)
+        garbage += char((i * 7919 + i / 13) % 256);
+    writeBytes(m_profile, garbage);
+
+    SaveStr("OPTIONS", "chk_AUTO", "0", m_profile);
+    const QByteArray written = readBytes(m_profile);
+    QVERIFY(written.startsWith(garbage));
+    QCOMPARE(GetStr("OPTIONS", "chk_AUTO", QString(), m_profile), QString("0"));
+
+    SaveStr("OPTIONS", "chk_AUTO", "1", m_profile);
+    QCOMPARE(readBytes(m_profile).size(), written.size());
+    QVERIFY(readBytes(m_profile).startsWith(garbage));
+}
+
+void TestProfileFile::hugeLines()
+{
+    const qsizetype size = 10 * 1024 * 1024;
+    const QByteArray before = "[S]\nk=" + QByteArray(size, 'a') + "\n[" + QByteArray(size, 'b');
+    writeBytes(m_profile, before);
+
+    QCOMPARE(GetStr("S", "k", QString(), m_profile), QString(2047, u'a'));
+    SaveStr("S", "j", "1", m_profile);
+    QCOMPARE(readBytes(m_profile), before + "\nj=1\n");
+    QCOMPARE(GetStr("S", "j", QString(), m_profile), QString("1"));
+}
+
+void TestProfileFile::directoryInPlaceOfProfile()
+{
+    QVERIFY(QDir().mkdir(m_profile));
+
+    QCOMPARE(GetStr("S", "k", "d", m_profile), QString("d"));
+    QCOMPARE(GetInt("S", "k", 7, m_profile), 7);
+    QCOMPARE(GetBool("S", "k", true, m_profile), true);
+
+    const QString expected = QStringLiteral("Impossible d'écrire dans ") + m_profile;
+    QCOMPARE(errorOf([&] { SaveStr("S", "k", "v", m_profile); }), expected);
+    QCOMPARE(errorOf([&] { SaveBool("S", "k", true, m_profile); }), expected);
+    QVERIFY(QFileInfo(m_profile).isDir());
+    QCOMPARE(QDir(m_dir->path()).entryList(QDir::NoDotAndDotDot | QDir::AllEntries),
+             QStringList("Adrelio.INI"));
+}
+
+void TestProfileFile::refusedWriteLeavesFileWhole_data()
+{
+    QTest::addColumn<QFile::Permissions>("folderPermissions");
+    QTest::addColumn<QFile::Permissions>("filePermissions");
+
+    const QFile::Permissions readable = QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup
+            | QFile::ReadOther;
+    const QFile::Permissions searchable = QFile::ExeOwner | QFile::ExeGroup | QFile::ExeOther;
+    const QFile::Permissions writable = QFile::WriteGroup | QFile::WriteOther;
+
+    QTest::newRow("read-only file") << (readable | searchable | writable) << readable;
+    QTest::newRow("read-only folder") << (readable | searchable) << (readable | writable);
+}
+
+void TestProfileFile::refusedWriteLeavesFileWhole()
+{
+    QFETCH(QFile::Permissions, folderPermissions);
+    QFETCH(QFile::Permissions, filePermissions);
+
+    if (geteuid() != 0)
+        QSKIP("Needs root to run the writer as the unprivileged user nobody");
+    const QString runuser = QStandardPaths::findExecutable(QStringLiteral("runuser"),
+                                                           { "/usr/sbin", "/sbin", "/usr/bin" });
+    if (runuser.isEmpty())
+        QSKIP("runuser is not available to run the writer as nobody");
+
+    const QByteArray before("; written by hand\n[S]\nk=old\n");
+    writeBytes(m_profile, before);
+    QVERIFY(QFile::setPermissions(m_profile, filePermissions));
+    QVERIFY(QFile::setPermissions(m_dir->path(), folderPermissions));
+
+    auto runAsNobody = [&](const QStringList &arguments, QByteArray *output) {
+        QProcess process;
+        process.start(runuser, QStringList { "-u", "nobody", "--", PROFILE_TOOL } + arguments);
+        if (!process.waitForFinished(60000))
+            return -1;
+        *output = process.readAllStandardOutput() + process.readAllStandardError();
+        return process.exitCode();
+    };
+
+    QByteArray output;
+    QCOMPARE(runAsNobody({ "get", m_profile, "S", "k", "d" }, &output), 0);
+    QCOMPARE(output, QByteArray("old"));
+
+    QCOMPARE(runAsNobody({ "set", m_profile, "S", "k", "new" }, &output), 1);
+    QCOMPARE(QString::fromUtf8(output), QStringLiteral("Impossible d'écrire dans ") + m_profile);
+    QCOMPARE(readBytes(m_profile), before);
+    QCOMPARE(QDir(m_dir->path()).entryList(QDir::NoDotAndDotDot | QDir::AllEntries),
+             QStringList("Adrelio.INI"));
+}
+
+void TestProfileFile::symbolicLinkIsWrittenThrough()
+{
+    QVERIFY(QDir(m_dir->path()).mkdir("real"));
+    const QString target = m_dir->filePath("real/target.ini");
+    writeBytes(target, "[S]\nk=1\n");
+    QVERIFY(QFile::link(target, m_profile));
+
+    QCOMPARE(GetStr("S", "k", QString(), m_profile), QString("1"));
+    SaveStr("S", "k", "2", m_profile);
+    QVERIFY(QFileInfo(m_profile).isSymLink());
+    QCOMPARE(readBytes(target), QByteArray("[S]\nk=2\n"));
+}
+
+void TestProfileFile::permissionsAreKept()
+{
+    writeBytes(m_profile, "[S]\nk=1\n");
+    const QFile::Permissions permissions = QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup;
+    QVERIFY(QFile::setPermissions(m_profile, permissions));
+    SaveStr("S", "k", "2", m_profile);
+    QCOMPARE(QFile::permissions(m_profile) & ~QFile::Permissions(QFile::ReadUser | QFile::WriteUser),
+             permissions);
+}
+
+void TestProfileFile::iniFileNameFromPath_data()
+{
+    QTest::addColumn<QString>("executable");
+    QTest::addColumn<QString>("expected");
+
+    QTest::newRow("no extension") << "/opt/outils/Adrelio" << "/opt/outils/Adrelio.INI";
+    QTest::newRow("extension replaced") << "/opt/outils/Adrelio.exe" << "/opt/outils/Adrelio.INI";
+    QTest::newRow("last extension only") << "/opt/Outil.Test.exe" << "/opt/Outil.Test.INI";
+    QTest::newRow("dot in a folder name") << "/opt/v1.2/adrelio" << "/opt/v1.2/adrelio.INI";
+    QTest::newRow("hidden file") << "/opt/.adrelio" << "/opt/.adrelio.INI";
+    QTest::newRow("unknown executable") << "" << "";
+}
+
+void TestProfileFile::iniFileNameFromPath()
+{
+    QFETCH(QString, executable);
+    QFETCH(QString, expected);
+
+    QCOMPARE(::iniFileNameFromPath(executable), expected);
+}
+
+void TestProfileFile::defaultProfileBesideExecutable()
+{
+    const QString expected = QCoreApplication::applicationDirPath() + "/tst_profilefile.INI";
+    QCOMPARE(GetIniFileName(), expected);
+
+    QFile::remove(expected);
+    QCOMPARE(GetStr("FICHIER", "IMPORT", "none", QString()), QString("none"));
+    SaveStr("FICHIER", "IMPORT", "/tmp/liste.txt", QString());
+    const QByteArray written = readBytes(expected);
+    QFile::remove(expected);
+    QCOMPARE(written, QByteArray("[FICHIER]\nIMPORT=/tmp/liste.txt\n"));
+}
+
+QTEST_GUILESS_MAIN(TestProfileFile)
+#include "tst_profilefile.moc"
