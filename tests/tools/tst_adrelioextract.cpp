@@ -1,0 +1,227 @@
+#include "worklist/textfile.h"
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <cerrno>
+
+// adrelio-extract run as its users run it, with LC_ALL=C so that the system's reasons in
+// its messages are predictable.
+class TestAdrelioExtract : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void encodings_data();
+    void encodings();
+    void standardInput_data();
+    void standardInput();
+    void severalFilesInOrder();
+    void unreadableFileIsSkipped_data();
+    void unreadableFileIsSkipped();
+    void sort();
+    void help();
+    void unknownOption();
+    void hugeSingleLine();
+
+private:
+    struct Result
+    {
+        int exitCode = -1;
+        QByteArray out;
+        QByteArray err;
+    };
+
+    Result run(const QStringList &arguments, const QByteArray &input = {});
+    QString writeFile(const QString &name, const QByteArray &bytes);
+
+    QTemporaryDir m_dir;
+};
+
+namespace {
+
+const QString sample = u"Zoé <zoe@exemple.fr>, \"Dupont, Jean\" jean@x.fr\r\n"
+                       "à bientôt\rmailto:é@x\n\n\"a b@c\" \u0301 z \u0301@y"_qs;
+const QByteArray sampleAddresses = "<zoe@exemple.fr>\njean@x.fr\nmailto:\xC3\xA9@x\na b@c\n@y\n";
+
+QByteArray utf16(const QString &text, bool bigEndian)
+{
+    QByteArray bytes;
+    for (QChar c : text) {
+        const char high = char(c.unicode() >> 8);
+        const char low = char(c.unicode() & 0xFF);
+        bytes += bigEndian ? QByteArray{&high, 1} + low : QByteArray{&low, 1} + high;
+    }
+    return bytes;
+}
+
+} // namespace
+
+void TestAdrelioExtract::initTestCase()
+{
+    QVERIFY(m_dir.isValid());
+    QVERIFY(QFile::exists(QStringLiteral(ADRELIO_EXTRACT)));
+}
+
+TestAdrelioExtract::Result TestAdrelioExtract::run(const QStringList &arguments,
+                                                  const QByteArray &input)
+{
+    QProcess process;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("LC_ALL"), QStringLiteral("C"));
+    process.setProcessEnvironment(environment);
+    process.setWorkingDirectory(m_dir.path());
+    process.start(QStringLiteral(ADRELIO_EXTRACT), arguments);
+    if (!process.waitForStarted())
+        return {};
+    process.write(input);
+    process.closeWriteChannel();
+    if (!process.waitForFinished(60000) || process.exitStatus() != QProcess::NormalExit)
+        return {};
+    return {process.exitCode(), process.readAllStandardOutput(), process.readAllStandardError()};
+}
+
+QString TestAdrelioExtract::writeFile(const QString &name, const QByteArray &bytes)
+{
+    const QString path = m_dir.filePath(name);
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
+        qFatal("cannot write %s", qPrintable(path));
+    return path;
+}
+
+void TestAdrelioExtract::encodings_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QByteArray>("addresses");
+
+    QTest::newRow("system encoding") << sample.toUtf8() << sampleAddresses;
+    QTest::newRow("UTF-8 with mark") << "\xEF\xBB\xBF" + sample.toUtf8() << sampleAddresses;
+    QTest::newRow("UTF-16 little-endian") << "\xFF\xFE" + utf16(sample, false) << sampleAddresses;
+    QTest::newRow("UTF-16 big-endian") << "\xFE\xFF" + utf16(sample, true) << sampleAddresses;
+    QTest::newRow("UTF-16 odd final byte") << "\xFF\xFE" + utf16(u"a@b"_qs, false) + "c"
+                                           << QByteArray("a@b\n");
+    QTest::newRow("UTF-16 without mark") << utf16(u"a@b"_qs, false) << QByteArray("@\n");
+    QTest::newRow("ill-formed, no mark") << QByteArray("x\xE9@y \xE2\x82@z")
+                                         << QByteArray("x\xEF\xBF\xBD@y\n\xEF\xBF\xBD\xEF\xBF\xBD@z\n");
+    QTest::newRow("ill-formed after mark") << QByteArray("\xEF\xBB\xBFx\xE9@y")
+                                           << QByteArray("x\xEF\xBF\xBD@y\n");
+    QTest::newRow("NUL is a blank") << QByteArray("a@b\0c@d", 7) << QByteArray("a@b\nc@d\n");
+    QTest::newRow("empty") << QByteArray() << QByteArray();
+}
+
+void TestAdrelioExtract::encodings()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(QByteArray, addresses);
+
+    const Result result = run({writeFile(u"in.txt"_qs, bytes)});
+    QCOMPARE(result.exitCode, 0);
+    QCOMPARE(result.err, QByteArray());
+    QCOMPARE(result.out, addresses);
+}
+
+void TestAdrelioExtract::standardInput_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QByteArray>("input");
+
+    QTest::newRow("no file") << QStringList() << sample.toUtf8();
+    QTest::newRow("dash") << QStringList{"-"} << sample.toUtf8();
+    QTest::newRow("dash, UTF-16") << QStringList{"-"} << "\xFE\xFF" + utf16(sample, true);
+    QTest::newRow("no file, UTF-8 mark") << QStringList() << "\xEF\xBB\xBF" + sample.toUtf8();
+}
+
+void TestAdrelioExtract::standardInput()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(QByteArray, input);
+
+    const Result result = run(arguments, input);
+    QCOMPARE(result.exitCode, 0);
+    QCOMPARE(result.out, sampleAddresses);
+}
+
+void TestAdrelioExtract::severalFilesInOrder()
+{
+    const QString first = writeFile(u"first.txt"_qs, "1@a 2@a");
+    const QString second = writeFile(u"second.txt"_qs, "\xFF\xFE" + utf16(u"4@b"_qs, false));
+    const Result result = run({first, u"-"_qs, second, first}, "3@stdin");
+    QCOMPARE(result.exitCode, 0);
+    QCOMPARE(result.out, QByteArray("1@a\n2@a\n3@stdin\n4@b\n1@a\n2@a\n"));
+}
+
+void TestAdrelioExtract::unreadableFileIsSkipped_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<int>("error");
+
+    QTest::newRow("missing") << u"missing.txt"_qs << ENOENT;
+    QTest::newRow("directory") << u"folder"_qs << EISDIR;
+}
+
+void TestAdrelioExtract::unreadableFileIsSkipped()
+{
+    QFETCH(QString, name);
+    QFETCH(int, error);
+
+    QVERIFY(QDir(m_dir.path()).mkpath(u"folder"_qs));
+    const QString before = writeFile(u"before.txt"_qs, "a@before");
+    const QString after = writeFile(u"after.txt"_qs, "a@after");
+    // A relative name, so that the message shows it made absolute.
+    const Result result = run({before, name, after});
+    QCOMPARE(result.exitCode, 1);
+    QCOMPARE(result.out, QByteArray("a@before\na@after\n"));
+    QCOMPARE(result.err, "adrelio-extract : "
+                                 + openErrorMessage(m_dir.filePath(name), error).toUtf8() + '\n');
+}
+
+void TestAdrelioExtract::sort()
+{
+    const QString first = writeFile(u"first.txt"_qs, "b@x A@x a@x B@x");
+    const QString second = writeFile(u"second.txt"_qs, "\xEF\xBB\xBFz@y a@y");
+    const Result result = run({u"--sort"_qs, first, second});
+    QCOMPARE(result.exitCode, 0);
+    // Each file's list is sorted on its own, as the window sorts the list it holds.
+    QCOMPARE(result.out, QByteArray("a@x\nA@x\nB@x\nb@x\na@y\nz@y\n"));
+}
+
+void TestAdrelioExtract::help()
+{
+    const Result result = run({u"--help"_qs, u"missing.txt"_qs});
+    QCOMPARE(result.exitCode, 0);
+    QVERIFY(result.out.startsWith("Usage : adrelio-extract [--sort] [FICHIER...]\n"));
+    QVERIFY(result.out.contains("--sort"));
+    QCOMPARE(result.err, QByteArray());
+}
+
+void TestAdrelioExtract::unknownOption()
+{
+    const QString file = writeFile(u"in.txt"_qs, "a@b");
+    const Result result = run({file, u"--trier"_qs});
+    QCOMPARE(result.exitCode, 2);
+    QCOMPARE(result.out, QByteArray());
+    QVERIFY(result.err.startsWith("adrelio-extract : option inconnue \"--trier\"\n"));
+}
+
+void TestAdrelioExtract::hugeSingleLine()
+{
+    QByteArray line;
+    QByteArray addresses;
+    for (int i = 0; line.size() < 6 << 20; ++i) {
+        const QByteArray address = "u" + QByteArray::number(i) + "@exemple.fr";
+        line += "\"Nom, " + QByteArray::number(i) + "\" <" + address + ">, texte; ";
+        addresses += "<" + address + ">\n";
+    }
+    const Result result = run({writeFile(u"huge.txt"_qs, line + "\r\n")});
+    QCOMPARE(result.exitCode, 0);
+    QCOMPARE(result.out.size(), addresses.size());
+    QVERIFY(result.out == addresses);
+}
+
+QTEST_GUILESS_MAIN(TestAdrelioExtract)
+#include "tst_adrelioextract.moc"
