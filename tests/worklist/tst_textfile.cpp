@@ -148,7 +148,7 @@ void TestTextFile::load_data()
     QTest::newRow("LF CR") << QByteArray("a\n\rb") << TEncoding::ANSI << "a\n\nb";
     QTest::newRow("CR CR LF") << QByteArray("a\r\r\nb") << TEncoding::ANSI << "a\n\nb";
     QTest::newRow("NUL becomes a space")
-            << QByteArray("a\0b\0", 4) << TEncoding::ANSI << "a b ";
+            << QByteArray("a\0\0b\r\n\0", 7) << TEncoding::ANSI << "a  b\n ";
     QTest::newRow("system encoding is UTF-8")
             << QByteArray("d\xC3\xA9j\xC3\xA0") << TEncoding::ANSI << "déjà";
     QTest::newRow("system encoding is lenient")
