@@ -19,6 +19,7 @@
 namespace {
 
 constexpr qint64 chunkBytes = 4 * 1024 * 1024;
+// Line counts and offsets are 32-bit in the working list: larger files are refused.
 constexpr qint64 maxFileSize = qint64(1) << 31;
 
 const char utf8Mark[] = "\xEF\xBB\xBF";
@@ -258,8 +259,10 @@ void writeTextFile(const QString &fileName, QStringView text, TEncoding encoding
 {
     checkCreatable(fileName);
     TextWriter writer(fileName, text.size(), progress);
-    if (writeBom)
-        writer.write(markOf(encoding).constData(), markOf(encoding).size());
+    if (writeBom) {
+        const QByteArray mark = markOf(encoding);
+        writer.write(mark.constData(), mark.size());
+    }
 
     constexpr qsizetype chunkUnits = chunkBytes / 2;
     QByteArray buffer;
