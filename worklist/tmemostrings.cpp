@@ -6,6 +6,8 @@
 #include <QTextCursor>
 #include <QTextDocument>
 
+#include <algorithm>
+
 namespace {
 
 // A CR LF pair inside a string is one break, as in every text the area receives; the
@@ -35,6 +37,7 @@ bool holdsText(const QTextDocument *document, QStringView text)
     return true;
 }
 
+// Drawing resumes also when putting the text in fails.
 class UpdateBlock
 {
 public:
@@ -118,9 +121,19 @@ void TMemoStrings::Assign(const TStrings &source)
 QString TMemoStrings::Text() const
 {
     // The raw text keeps U+00A0 as it is and separates blocks by U+2029, which nothing
-    // else in the document can hold.
-    QString text = m_memo->document()->toRawText();
-    text.replace(QChar::ParagraphSeparator, QLatin1String("\r\n"));
+    // else in the document can hold. The breaks are widened in one pass: replacing them
+    // one by one moves the rest of a large text for each of them.
+    const QString raw = m_memo->document()->toRawText();
+    const QStringView rawView(raw);
+    QString text(raw.size() + rawView.count(QChar::ParagraphSeparator), Qt::Uninitialized);
+    QChar *out = text.data();
+    qsizetype from = 0;
+    for (qsizetype at; (at = rawView.indexOf(QChar::ParagraphSeparator, from)) >= 0; from = at + 1) {
+        out = std::copy(raw.cbegin() + from, raw.cbegin() + at, out);
+        *out++ = QLatin1Char('\r');
+        *out++ = QLatin1Char('\n');
+    }
+    std::copy(raw.cbegin() + from, raw.cend(), out);
     return text;
 }
 
