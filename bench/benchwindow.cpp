@@ -5,20 +5,40 @@
 //
 // Cases:
 //   setplaintext FILE   a bare QPlainTextEdit: read, decode and setPlainText (anchor)
+//   drop-plain FILE     FILE dropped on the window, "Extraction automatique" off
+//   drop-auto FILE      the same with the option on, until the list is in the area
+//   extract FILE        "Extraire" on the lines of FILE already in the area
 //   collator-sort FILE  std::sort of FILE's lines with QCollator::compare (anchor)
+//   sort FILE           "Trier la liste" on the lines of FILE
+//   save FILE           the save behind "Enregistrer ..." of the lines of FILE
+//
+// The window keeps its profile beside this program; it is removed before and after each
+// case, so that no case starts by reloading the file an earlier one dropped.
 
+#include "app/errorbox.h"
+#include "app/unit1.h"
+#include "settings/kesto_ini.h"
+#include "worklist/memoedit.h"
+
+#include <QAction>
 #include <QApplication>
 #include <QCollator>
+#include <QFileInfo>
+#include <QDropEvent>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QMimeData>
 #include <QPlainTextEdit>
 #include <QStringList>
+#include <QTemporaryDir>
 #include <QTextDocument>
+#include <QUrl>
 
 #include <algorithm>
 #include <cstdio>
 #include <functional>
 #include <map>
+#include <optional>
 
 namespace {
 
@@ -80,6 +100,93 @@ Result setPlainTextCase(const QString &fileName)
     return { timer.nsecsElapsed(), edit.document()->blockCount() };
 }
 
+// The real window, shown, with "Extraction automatique" set as asked and the start-up
+// line in its area.
+class Window
+{
+public:
+    explicit Window(bool autoExtract)
+    {
+        QFile::remove(GetIniFileName());
+        m_form.emplace();
+        m_memo = m_form->findChild<MemoEdit *>(QStringLiteral("Memo1"));
+        action("chk_AUTO")->setChecked(autoExtract);
+        m_form->show();
+        settle();
+    }
+    ~Window()
+    {
+        m_form.reset();
+        QFile::remove(GetIniFileName());
+    }
+
+    MemoEdit *memo() const { return m_memo; }
+    QAction *action(const char *name) const
+    {
+        return m_form->findChild<QAction *>(QLatin1String(name));
+    }
+
+    // Drops the file on the text area as the desktop does, and waits until the window
+    // has handled it.
+    void drop(const QString &fileName)
+    {
+        QMimeData mimeData;
+        mimeData.setUrls({ QUrl::fromLocalFile(QFileInfo(fileName).absoluteFilePath()) });
+        // The application hands a drop to the widget that accepted the drag's entry.
+        const QPointF pos(20, 20);
+        QDragEnterEvent enter(pos.toPoint(), Qt::CopyAction, &mimeData, Qt::NoButton,
+                              Qt::NoModifier);
+        QCoreApplication::sendEvent(m_memo->viewport(), &enter);
+        QDropEvent drop(pos, Qt::CopyAction, &mimeData, Qt::NoButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(m_memo->viewport(), &drop);
+        if (!drop.isAccepted()) {
+            std::fputs("benchwindow: the window refused the drop\n", stderr);
+            std::exit(1);
+        }
+        settle();
+    }
+
+    qint64 lineCount() const { return m_memo->Lines()->Count(); }
+
+private:
+    std::optional<TForm1> m_form;
+    MemoEdit *m_memo = nullptr;
+};
+
+Result dropCase(const QString &fileName, bool autoExtract)
+{
+    Window window(autoExtract);
+    QElapsedTimer timer;
+    timer.start();
+    window.drop(fileName);
+    return { timer.nsecsElapsed(), window.lineCount() };
+}
+
+// Runs a menu command on the lines of fileName, put into the area beforehand.
+Result commandCase(const QString &fileName, const char *actionName)
+{
+    Window window(false);
+    window.drop(fileName);
+    QAction *command = window.action(actionName);
+    QElapsedTimer timer;
+    timer.start();
+    command->trigger();
+    settle();
+    return { timer.nsecsElapsed(), window.lineCount() };
+}
+
+Result saveCase(const QString &fileName)
+{
+    Window window(false);
+    window.drop(fileName);
+    const QTemporaryDir dir(QFileInfo(fileName).absolutePath()
+                            + QStringLiteral("/benchwindow-XXXXXX"));
+    QElapsedTimer timer;
+    timer.start();
+    window.memo()->Lines()->SaveToFile(dir.filePath(QStringLiteral("ADRESSES.TXT")));
+    return { timer.nsecsElapsed(), window.lineCount() };
+}
+
 Result collatorSortCase(const QString &fileName)
 {
     QStringList lines = readLines(fileName);
@@ -99,10 +206,20 @@ Result collatorSortCase(const QString &fileName)
 int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
+    // A case that fails must say so and stop, not wait for someone to close a box.
+    setErrorBoxHook([](const QString &text) {
+        std::fprintf(stderr, "benchwindow: %s\n", qPrintable(text));
+        std::exit(1);
+    });
 
     const std::map<QString, std::function<Result(const QString &)>> cases = {
         { QStringLiteral("setplaintext"), setPlainTextCase },
+        { QStringLiteral("drop-plain"), [](const QString &f) { return dropCase(f, false); } },
+        { QStringLiteral("drop-auto"), [](const QString &f) { return dropCase(f, true); } },
+        { QStringLiteral("extract"), [](const QString &f) { return commandCase(f, "Extract"); } },
         { QStringLiteral("collator-sort"), collatorSortCase },
+        { QStringLiteral("sort"), [](const QString &f) { return commandCase(f, "SORT"); } },
+        { QStringLiteral("save"), saveCase },
     };
     const QStringList args = QCoreApplication::arguments();
     const auto found = args.size() == 3 ? cases.find(args.at(1)) : cases.end();
