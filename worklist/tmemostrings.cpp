@@ -84,12 +84,12 @@ int TMemoStrings::Add(const QString &s)
     QString insertion;
     if (last.length() == 1) {
         cursor.setPosition(last.position());
-        insertion = s + QLatin1Char('\n');
+        insertion = withHardBreaks(s) + QLatin1Char('\n');
     } else {
         // The text does not end with a break: the new line goes after one, and an empty
         // line needs a break of its own to count.
         cursor.setPosition(last.position() + last.length() - 1);
-        insertion = QLatin1Char('\n') + s;
+        insertion = QLatin1Char('\n') + withHardBreaks(s);
         if (s.isEmpty())
             insertion += QLatin1Char('\n');
     }
@@ -97,7 +97,7 @@ int TMemoStrings::Add(const QString &s)
     // Appending cannot be undone, like every other change the program makes to the list.
     const bool undoRedo = document->isUndoRedoEnabled();
     document->setUndoRedoEnabled(false);
-    cursor.insertText(withHardBreaks(insertion));
+    cursor.insertText(insertion);
     document->setUndoRedoEnabled(undoRedo);
     m_memo->setTextCursor(cursor);
     return index;
@@ -108,13 +108,13 @@ void TMemoStrings::Assign(const TStrings &source)
     const int count = source.Count();
     QString text;
     for (int i = 0; i < count; ++i) {
-        text += source.Strings(i);
+        text += withHardBreaks(source.Strings(i));
         text += QLatin1Char('\n');
     }
 
     UpdateBlock update(*this);
     CopyAttributes(source);
-    m_memo->setPlainText(withHardBreaks(std::move(text)));
+    m_memo->setPlainText(text);
     m_memo->moveCursor(QTextCursor::End);
 }
 

@@ -173,7 +173,8 @@ void TestTMemoStrings::assign()
     TMemoStrings *view = m_memo->Lines();
     view->SetEncoding(TEncoding::Unicode);
 
-    TStringList source(QStringList{QStringLiteral("b"), QString(), QString::fromUtf16(u"\u00a0a")});
+    TStringList source(QStringList{QStringLiteral("b"), QString(), QString::fromUtf16(u"\u00a0a"),
+                                   QStringLiteral("c\r\nd")});
     source.SetWriteBOM(false);
     source.SetDelimiter(QLatin1Char(';'));
     source.SetQuoteChar(QLatin1Char('\''));
@@ -181,8 +182,8 @@ void TestTMemoStrings::assign()
     source.SetDefaultEncoding(TEncoding::UTF8);
 
     view->Assign(source);
-    QCOMPARE(view->Text(), QString::fromUtf16(u"b\r\n\r\n\u00a0a\r\n"));
-    QCOMPARE(view->Count(), 3);
+    QCOMPARE(view->Text(), QString::fromUtf16(u"b\r\n\r\n\u00a0a\r\nc\r\nd\r\n"));
+    QCOMPARE(view->Count(), 5);
     QCOMPARE(view->Encoding(), TEncoding::ANSI);
     QCOMPARE(view->DefaultEncoding(), TEncoding::UTF8);
     QCOMPARE(view->WriteBOM(), false);
