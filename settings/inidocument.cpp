@@ -78,13 +78,13 @@ IniDocument::Entry IniDocument::find(QStringView section, QStringView key) const
                 continue;
             }
         }
-        if (!inSection || line.isEmpty())
-            continue;
-        entry.insertAt = next;
-        if (line.startsWith(';') || line.startsWith('['))
+        if (!inSection || line.startsWith(';') || line.startsWith('['))
             continue;
         const qsizetype equals = line.indexOf('=');
-        if (equals >= 0 && sameName(line.first(equals), key)) {
+        if (equals < 0)
+            continue;
+        entry.insertAt = next;
+        if (sameName(line.first(equals), key)) {
             entry.keyFound = true;
             entry.valueStart = first + equals + 1;
             entry.valueEnd = end;

@@ -33,7 +33,7 @@ private:
     struct Entry
     {
         bool sectionFound = false;
-        // Where a new entry of the section goes: after its last line that is not blank.
+        // Where a new entry of the section goes: after its last entry, or after its header.
         qsizetype insertAt = -1;
         bool keyFound = false;
         // The raw value bytes of the entry, from after '=' to the end of its line.

@@ -1,6 +1,7 @@
 #include "settings/kesto_iniwidgets.h"
 
 #include "settings/kesto_ini.h"
+#include "settings/outersizerequest.h"
 #include "worklist/adrelioerror.h"
 
 #include <QAction>
@@ -34,8 +35,16 @@ qint32 placementField(const TarrayOfString &fields, qsizetype index)
     return value;
 }
 
+// A hidden window that was never framed reports its client area as its frame.
+bool frameUnknown(const QWidget *window)
+{
+    return window->isWindow() && !window->isVisible()
+            && window->frameGeometry().size() == window->size();
+}
+
 // A window's position and size are those of its outer frame; its client area is the
-// frame less the frame's margins.
+// frame less the frame's margins. A size equal to the present one changes nothing, so a
+// window restored without an entry keeps its client size once it is framed.
 void setLeft(QWidget *window, int left)
 {
     window->move(left, window->frameGeometry().y());
@@ -48,12 +57,20 @@ void setTop(QWidget *window, int top)
 
 void setWidth(QWidget *window, int width)
 {
+    if (width == window->frameGeometry().width())
+        return;
+    if (frameUnknown(window))
+        OuterSizeRequest::requestWidth(window, width);
     const int margins = window->frameGeometry().width() - window->width();
     window->resize(width - margins, window->height());
 }
 
 void setHeight(QWidget *window, int height)
 {
+    if (height == window->frameGeometry().height())
+        return;
+    if (frameUnknown(window))
+        OuterSizeRequest::requestHeight(window, height);
     const int margins = window->frameGeometry().height() - window->height();
     window->resize(window->width(), height - margins);
 }

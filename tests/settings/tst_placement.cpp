@@ -26,6 +26,8 @@ private slots:
     void getPosition();
     void savePosition();
     void positionRoundTrip();
+    void restoredBeforeFirstShow_data();
+    void restoredBeforeFirstShow();
     void saveComponents();
     void getComponents_data();
     void getComponents();
@@ -172,6 +174,7 @@ void TestPlacement::positionRoundTrip()
     QVERIFY(QTest::qWaitForWindowExposed(&window));
     window.move(130, 70);
     const QRect frame = window.frameGeometry();
+    QVERIFY(frame.size() != window.size());
     SavePosition(&window, m_profile);
 
     QWidget restored;
@@ -181,6 +184,41 @@ void TestPlacement::positionRoundTrip()
     QVERIFY(QTest::qWaitForWindowExposed(&restored));
     GetPosition(&restored, m_profile);
     QCOMPARE(restored.frameGeometry(), frame);
+}
+
+void TestPlacement::restoredBeforeFirstShow_data()
+{
+    QTest::addColumn<QString>("stored");
+    QTest::addColumn<QRect>("frame");
+    QTest::addColumn<QSize>("client");
+
+    // The offscreen platform frames a shown window with 2 pixels on each side.
+    QTest::newRow("stored placement") << "130:70:700:500" << QRect(130, 70, 700, 500)
+                                      << QSize(696, 496);
+    // A field equal to the present value changes nothing: the frame is added to it.
+    QTest::newRow("only the width changes") << "130:70:700:394" << QRect(130, 70, 700, 398)
+                                            << QSize(696, 394);
+    QTest::newRow("first start keeps the client size") << QString() << QRect(130, 70, 604, 398)
+                                                       << QSize(600, 394);
+}
+
+void TestPlacement::restoredBeforeFirstShow()
+{
+    QFETCH(QString, stored);
+    QFETCH(QRect, frame);
+    QFETCH(QSize, client);
+
+    if (!stored.isNull())
+        SaveStr(ExeName(false), "Form1", stored, m_profile);
+    QWidget window;
+    window.setObjectName("Form1");
+    window.resize(600, 394);
+    window.move(130, 70);
+    GetPosition(&window, m_profile, workArea);
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    QTRY_COMPARE(window.frameGeometry(), frame);
+    QCOMPARE(window.size(), client);
 }
 
 void TestPlacement::saveComponents()

@@ -240,12 +240,18 @@ void TestProfileFile::writeRules_data()
     QTest::newRow("value cut at a line break")
             << QByteArray("[OPTIONS]\nchk_AUTO=1\n") << "S" << "k" << "a\n[OPTIONS]\r\nchk_AUTO=0"
             << QByteArray("[OPTIONS]\nchk_AUTO=1\n[S]\nk=a\n") << "a";
+    QTest::newRow("new key before the comments that end the section")
+            << QByteArray("[A]\na=1\n; B holds the list\n[B]\n") << "A" << "c" << "3"
+            << QByteArray("[A]\na=1\nc=3\n; B holds the list\n[B]\n") << "3";
+    QTest::newRow("new key right after the header of a section without entries")
+            << QByteArray("[A]\n; nothing yet\n\n[B]\n") << "A" << "c" << "3"
+            << QByteArray("[A]\nc=3\n; nothing yet\n\n[B]\n") << "3";
     QTest::newRow("foreign lines kept byte for byte")
-            << QByteArray("\xEF\xBB\xBFstray\n; note\r\n[S]\n\x01\xff\xfe bin\n[broken\nno equals\n"
-                          "  ;k=commented\n\n[T]\nk=1\n")
+            << QByteArray("\xEF\xBB\xBFstray\n; note\r\n[S]\r\nx = 1\r\n\x01\xff\xfe bin\n"
+                          "[broken\nno equals\n  ;k=commented\n\n[T]\nk=1\n")
             << "S" << "k" << "v"
-            << QByteArray("\xEF\xBB\xBFstray\n; note\r\n[S]\n\x01\xff\xfe bin\n[broken\nno equals\n"
-                          "  ;k=commented\nk=v\n\n[T]\nk=1\n")
+            << QByteArray("\xEF\xBB\xBFstray\n; note\r\n[S]\r\nx = 1\r\nk=v\n\x01\xff\xfe bin\n"
+                          "[broken\nno equals\n  ;k=commented\n\n[T]\nk=1\n")
             << "v";
 }
 
@@ -380,12 +386,13 @@ void TestProfileFile::garbageIsKept()
 void TestProfileFile::hugeLines()
 {
     const qsizetype size = 10 * 1024 * 1024;
-    const QByteArray before = "[S]\nk=" + QByteArray(size, 'a') + "\n[" + QByteArray(size, 'b');
-    writeBytes(m_profile, before);
+    const QByteArray entry = "[S]\nk=" + QByteArray(size, 'a') + '\n';
+    const QByteArray unclosedHeader = '[' + QByteArray(size, 'b');
+    writeBytes(m_profile, entry + unclosedHeader);
 
     QCOMPARE(GetStr("S", "k", QString(), m_profile), QString(2047, u'a'));
     SaveStr("S", "j", "1", m_profile);
-    QCOMPARE(readBytes(m_profile), before + "\nj=1\n");
+    QCOMPARE(readBytes(m_profile), entry + "j=1\n" + unclosedHeader);
     QCOMPARE(GetStr("S", "j", QString(), m_profile), QString("1"));
 }
 
@@ -409,20 +416,28 @@ void TestProfileFile::refusedWriteLeavesFileWhole_data()
 {
     QTest::addColumn<QFile::Permissions>("folderPermissions");
     QTest::addColumn<QFile::Permissions>("filePermissions");
+    QTest::addColumn<QByteArray>("readByNobody");
 
     const QFile::Permissions readable = QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup
             | QFile::ReadOther;
     const QFile::Permissions searchable = QFile::ExeOwner | QFile::ExeGroup | QFile::ExeOther;
     const QFile::Permissions writable = QFile::WriteGroup | QFile::WriteOther;
 
-    QTest::newRow("read-only file") << (readable | searchable | writable) << readable;
-    QTest::newRow("read-only folder") << (readable | searchable) << (readable | writable);
+    QTest::newRow("read-only file") << (readable | searchable | writable) << readable
+                                    << QByteArray("old");
+    QTest::newRow("read-only folder") << (readable | searchable) << (readable | writable)
+                                      << QByteArray("old");
+    // Rewriting a file that cannot be read would lose all of its other entries.
+    QTest::newRow("unreadable file") << (readable | searchable | writable)
+                                     << (QFile::ReadOwner | QFile::WriteOwner | writable)
+                                     << QByteArray("d");
 }
 
 void TestProfileFile::refusedWriteLeavesFileWhole()
 {
     QFETCH(QFile::Permissions, folderPermissions);
     QFETCH(QFile::Permissions, filePermissions);
+    QFETCH(QByteArray, readByNobody);
 
     if (geteuid() != 0)
         QSKIP("Needs root to run the writer as the unprivileged user nobody");
@@ -447,7 +462,7 @@ void TestProfileFile::refusedWriteLeavesFileWhole()
 
     QByteArray output;
     QCOMPARE(runAsNobody({ "get", m_profile, "S", "k", "d" }, &output), 0);
-    QCOMPARE(output, QByteArray("old"));
+    QCOMPARE(output, readByNobody);
 
     QCOMPARE(runAsNobody({ "set", m_profile, "S", "k", "new" }, &output), 1);
     QCOMPARE(QString::fromUtf8(output), QStringLiteral("Impossible d'écrire dans ") + m_profile);
