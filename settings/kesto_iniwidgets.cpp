@@ -55,24 +55,27 @@ void setTop(QWidget *window, int top)
     window->move(window->frameGeometry().x(), top);
 }
 
+void setOuterSize(QWidget *window, int width, int height)
+{
+    const QSize frame = window->frameGeometry().size();
+    if (frameUnknown(window)) {
+        if (width != frame.width())
+            OuterSizeRequest::requestWidth(window, width);
+        if (height != frame.height())
+            OuterSizeRequest::requestHeight(window, height);
+    }
+    const QSize margins = frame - window->size();
+    window->resize(width - margins.width(), height - margins.height());
+}
+
 void setWidth(QWidget *window, int width)
 {
-    if (width == window->frameGeometry().width())
-        return;
-    if (frameUnknown(window))
-        OuterSizeRequest::requestWidth(window, width);
-    const int margins = window->frameGeometry().width() - window->width();
-    window->resize(width - margins, window->height());
+    setOuterSize(window, width, window->frameGeometry().height());
 }
 
 void setHeight(QWidget *window, int height)
 {
-    if (height == window->frameGeometry().height())
-        return;
-    if (frameUnknown(window))
-        OuterSizeRequest::requestHeight(window, height);
-    const int margins = window->frameGeometry().height() - window->height();
-    window->resize(window->width(), height - margins);
+    setOuterSize(window, window->frameGeometry().width(), height);
 }
 
 QList<QAction *> optionActions(const QWidget *form)

@@ -1,5 +1,5 @@
+#include "profiletestfiles.h"
 #include "settings/kesto_ini.h"
-#include "worklist/adrelioerror.h"
 
 #include <QCoreApplication>
 #include <QDateTime>
@@ -129,12 +129,8 @@ void TestIdentity::missingVersion()
 {
     const QStringList unusable = { "", "1.a", "1.2.3.4.5", "65536.0.0.0", "1..2" };
     for (const QString &built : unusable) {
-        try {
-            ::versionText(built);
-            QFAIL(qPrintable("no error for " + built));
-        } catch (const AdrelioError &error) {
-            QCOMPARE(error.message(), QString("Les informations de version de sont pas incluses"));
-        }
+        QCOMPARE(errorOf([&] { ::versionText(built); }),
+                 QString("Les informations de version de sont pas incluses"));
     }
 }
 

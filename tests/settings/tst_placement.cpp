@@ -1,6 +1,6 @@
+#include "profiletestfiles.h"
 #include "settings/kesto_ini.h"
 #include "settings/kesto_iniwidgets.h"
-#include "worklist/adrelioerror.h"
 
 #include <QAction>
 #include <QApplication>
@@ -42,12 +42,6 @@ private:
 namespace {
 
 const QRect workArea(0, 0, 1920, 1040);
-
-QByteArray readBytes(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
 
 // The option items live in the window's context menu, as in the main window.
 struct OptionWindow
@@ -142,13 +136,7 @@ void TestPlacement::getPosition()
     window.setObjectName("Form1");
     window.setGeometry(before);
 
-    QString raised;
-    try {
-        GetPosition(&window, m_profile, workArea);
-    } catch (const AdrelioError &e) {
-        raised = e.message();
-    }
-    QCOMPARE(raised, error);
+    QCOMPARE(errorOf([&] { GetPosition(&window, m_profile, workArea); }), error);
     QCOMPARE(window.frameGeometry(), after);
 }
 
@@ -253,11 +241,8 @@ void TestPlacement::getComponents()
     QFETCH(bool, automatic);
     QFETCH(bool, nested);
 
-    if (!profile.isNull()) {
-        QFile file(m_profile);
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write(profile + "CHK_1=0\nExtract=1\n");
-    }
+    if (!profile.isNull())
+        QVERIFY(writeBytes(m_profile, profile + "CHK_1=0\nExtract=1\n"));
     OptionWindow options;
     GetComponents(&options.window, m_profile);
     QCOMPARE(options.automatic->isChecked(), automatic);
@@ -270,12 +255,8 @@ void TestPlacement::failedWriteRaisesWriteError()
 {
     QVERIFY(QDir().mkdir(m_profile));
     OptionWindow options;
-    try {
-        SaveComponents(&options.window, m_profile);
-        QFAIL("no error for a profile that is a folder");
-    } catch (const AdrelioError &e) {
-        QCOMPARE(e.message(), QStringLiteral("Impossible d'écrire dans ") + m_profile);
-    }
+    QCOMPARE(errorOf([&] { SaveComponents(&options.window, m_profile); }),
+             QStringLiteral("Impossible d'écrire dans ") + m_profile);
 }
 
 void TestPlacement::messageBox()

@@ -1,5 +1,5 @@
+#include "profiletestfiles.h"
 #include "settings/kesto_ini.h"
-#include "worklist/adrelioerror.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -9,8 +9,6 @@
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
-
-#include <functional>
 
 #include <unistd.h>
 
@@ -52,29 +50,6 @@ private:
 };
 
 namespace {
-
-void writeBytes(const QString &path, const QByteArray &bytes)
-{
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    QCOMPARE(file.write(bytes), bytes.size());
-}
-
-QByteArray readBytes(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-QString errorOf(const std::function<void()> &operation)
-{
-    try {
-        operation();
-    } catch (const AdrelioError &error) {
-        return error.message();
-    }
-    return QString();
-}
 
 const QString defaultText = QStringLiteral("défaut");
 
@@ -157,7 +132,7 @@ void TestProfileFile::readRules()
     QFETCH(QString, key);
     QFETCH(QString, expected);
 
-    writeBytes(m_profile, content);
+    QVERIFY(writeBytes(m_profile, content));
     QCOMPARE(GetStr(section, key, defaultText, m_profile), expected);
 }
 
@@ -180,7 +155,7 @@ void TestProfileFile::missingEntryGivesDefault()
 
     QCOMPARE(GetStr("S", "k", defaultValue, m_profile), expected);
     QVERIFY(!QFile::exists(m_profile));
-    writeBytes(m_profile, "[S]\nother=1\n");
+    QVERIFY(writeBytes(m_profile, "[S]\nother=1\n"));
     QCOMPARE(GetStr("S", "k", defaultValue, m_profile), expected);
 }
 
@@ -265,7 +240,7 @@ void TestProfileFile::writeRules()
     QFETCH(QString, readBack);
 
     if (!before.isNull())
-        writeBytes(m_profile, before);
+        QVERIFY(writeBytes(m_profile, before));
     SaveStr(section, key, value, m_profile);
     QCOMPARE(readBytes(m_profile), after);
     QCOMPARE(GetStr(section, key, defaultText, m_profile), readBack);
@@ -304,7 +279,7 @@ void TestProfileFile::getInt()
     QFETCH(int, expected);
 
     if (!stored.isNull())
-        writeBytes(m_profile, "[S]\nk=" + stored.toUtf8() + '\n');
+        QVERIFY(writeBytes(m_profile, "[S]\nk=" + stored.toUtf8() + '\n'));
     QCOMPARE(GetInt("S", "k", -99, m_profile), expected);
 }
 
@@ -335,7 +310,7 @@ void TestProfileFile::getBool()
     QFETCH(bool, expected);
 
     if (!stored.isNull())
-        writeBytes(m_profile, "[OPTIONS]\nchk_AUTO=" + stored.toUtf8() + '\n');
+        QVERIFY(writeBytes(m_profile, "[OPTIONS]\nchk_AUTO=" + stored.toUtf8() + '\n'));
     QCOMPARE(GetBool("OPTIONS", "chk_AUTO", defaultValue, m_profile), expected);
 }
 
@@ -371,7 +346,7 @@ void TestProfileFile::garbageIsKept()
     QByteArray garbage;
     for (int i = 0; i < 4096; ++i)
         garbage += char((i * 7919 + i / 13) % 256);
-    writeBytes(m_profile, garbage);
+    QVERIFY(writeBytes(m_profile, garbage));
 
     SaveStr("OPTIONS", "chk_AUTO", "0", m_profile);
     const QByteArray written = readBytes(m_profile);
@@ -388,7 +363,7 @@ void TestProfileFile::hugeLines()
     const qsizetype size = 10 * 1024 * 1024;
     const QByteArray entry = "[S]\nk=" + QByteArray(size, 'a') + '\n';
     const QByteArray unclosedHeader = '[' + QByteArray(size, 'b');
-    writeBytes(m_profile, entry + unclosedHeader);
+    QVERIFY(writeBytes(m_profile, entry + unclosedHeader));
 
     QCOMPARE(GetStr("S", "k", QString(), m_profile), QString(2047, u'a'));
     SaveStr("S", "j", "1", m_profile);
@@ -447,7 +422,7 @@ void TestProfileFile::refusedWriteLeavesFileWhole()
         QSKIP("runuser is not available to run the writer as nobody");
 
     const QByteArray before("; written by hand\n[S]\nk=old\n");
-    writeBytes(m_profile, before);
+    QVERIFY(writeBytes(m_profile, before));
     QVERIFY(QFile::setPermissions(m_profile, filePermissions));
     QVERIFY(QFile::setPermissions(m_dir->path(), folderPermissions));
 
@@ -475,7 +450,7 @@ void TestProfileFile::symbolicLinkIsWrittenThrough()
 {
     QVERIFY(QDir(m_dir->path()).mkdir("real"));
     const QString target = m_dir->filePath("real/target.ini");
-    writeBytes(target, "[S]\nk=1\n");
+    QVERIFY(writeBytes(target, "[S]\nk=1\n"));
     QVERIFY(QFile::link(target, m_profile));
 
     QCOMPARE(GetStr("S", "k", QString(), m_profile), QString("1"));
@@ -486,7 +461,7 @@ void TestProfileFile::symbolicLinkIsWrittenThrough()
 
 void TestProfileFile::permissionsAreKept()
 {
-    writeBytes(m_profile, "[S]\nk=1\n");
+    QVERIFY(writeBytes(m_profile, "[S]\nk=1\n"));
     const QFile::Permissions permissions = QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup;
     QVERIFY(QFile::setPermissions(m_profile, permissions));
     SaveStr("S", "k", "2", m_profile);
