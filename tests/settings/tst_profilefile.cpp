@@ -421,14 +421,28 @@ void TestProfileFile::refusedWriteLeavesFileWhole()
     if (runuser.isEmpty())
         QSKIP("runuser is not available to run the writer as nobody");
 
+    // Everything nobody uses lies in a folder that nobody can reach, whatever the test
+    // binaries' own folder and the temporary folder of this user are.
+    QTemporaryDir shared(QStringLiteral("/tmp/adrelio-settings-XXXXXX"));
+    QVERIFY(shared.isValid());
+    const QFile::Permissions open = QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner
+            | QFile::ReadGroup | QFile::ExeGroup | QFile::ReadOther | QFile::ExeOther;
+    QVERIFY(QFile::setPermissions(shared.path(), open));
+    const QString tool = shared.filePath(QStringLiteral("profiletool"));
+    QVERIFY(QFile::copy(QStringLiteral(PROFILE_TOOL), tool));
+    QVERIFY(QFile::setPermissions(tool, open));
+    const QString folder = shared.filePath(QStringLiteral("profile"));
+    QVERIFY(QDir().mkdir(folder));
+    const QString profile = folder + QStringLiteral("/Adrelio.INI");
+
     const QByteArray before("; written by hand\n[S]\nk=old\n");
-    QVERIFY(writeBytes(m_profile, before));
-    QVERIFY(QFile::setPermissions(m_profile, filePermissions));
-    QVERIFY(QFile::setPermissions(m_dir->path(), folderPermissions));
+    QVERIFY(writeBytes(profile, before));
+    QVERIFY(QFile::setPermissions(profile, filePermissions));
+    QVERIFY(QFile::setPermissions(folder, folderPermissions));
 
     auto runAsNobody = [&](const QStringList &arguments, QByteArray *output) {
         QProcess process;
-        process.start(runuser, QStringList { "-u", "nobody", "--", PROFILE_TOOL } + arguments);
+        process.start(runuser, QStringList { "-u", "nobody", "--", tool } + arguments);
         if (!process.waitForFinished(60000))
             return -1;
         *output = process.readAllStandardOutput() + process.readAllStandardError();
@@ -436,13 +450,13 @@ void TestProfileFile::refusedWriteLeavesFileWhole()
     };
 
     QByteArray output;
-    QCOMPARE(runAsNobody({ "get", m_profile, "S", "k", "d" }, &output), 0);
+    QCOMPARE(runAsNobody({ "get", profile, "S", "k", "d" }, &output), 0);
     QCOMPARE(output, readByNobody);
 
-    QCOMPARE(runAsNobody({ "set", m_profile, "S", "k", "new" }, &output), 1);
-    QCOMPARE(QString::fromUtf8(output), QStringLiteral("Impossible d'écrire dans ") + m_profile);
-    QCOMPARE(readBytes(m_profile), before);
-    QCOMPARE(QDir(m_dir->path()).entryList(QDir::NoDotAndDotDot | QDir::AllEntries),
+    QCOMPARE(runAsNobody({ "set", profile, "S", "k", "new" }, &output), 1);
+    QCOMPARE(QString::fromUtf8(output), QStringLiteral("Impossible d'écrire dans ") + profile);
+    QCOMPARE(readBytes(profile), before);
+    QCOMPARE(QDir(folder).entryList(QDir::NoDotAndDotDot | QDir::AllEntries),
              QStringList("Adrelio.INI"));
 }
 
