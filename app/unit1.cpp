@@ -115,8 +115,7 @@ TForm1::TForm1(QWidget *parent)
                 runHandler([&] { JvDragDrop1Drop(sender, pos, files); });
             });
 
-    // At logout or shutdown the program ends without storing its state.
-    connect(qApp, &QGuiApplication::commitDataRequest, this, [this] { m_sessionEnding = true; });
+    connect(qApp, &QGuiApplication::commitDataRequest, this, &TForm1::endSession);
 
     runHandler([this] { FormCreate(); });
 }
@@ -307,6 +306,11 @@ void TForm1::FormClose()
 {
     SavePosition(this, QString());
     SaveComponents(this, QString());
+}
+
+void TForm1::endSession()
+{
+    m_sessionEnding = true;
 }
 
 void TForm1::closeEvent(QCloseEvent *event)

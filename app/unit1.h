@@ -44,6 +44,10 @@ protected:
     void closeEvent(QCloseEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
 
+private slots:
+    // At logout or shutdown the program ends without running FormClose.
+    void endSession();
+
 private:
     void createActions();
     void createMenu();
