@@ -4,17 +4,34 @@
 
 #include <QChar>
 #include <QStringView>
+#include <QtAlgorithms>
 
 #include <cstring>
+
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
+
+// Where the plain field that starts at p ends: at its first blank (a unit up to 32) or
+// delimiter, or at end. Sets hasAt when an "@" comes before.
+template <typename Unit>
+const Unit *plainFieldEnd(const Unit *p, const Unit *end, bool &hasAt)
+{
+    for (; p < end && *p > 32 && *p != u','; ++p) {
+        if (*p == u'@')
+            hasAt = true;
+    }
+    return p;
+}
 
 // Finds the fields that hold "@" in a whole text, with the same result as cutting the text
 // into lines and splitting each with SplitDelimited, but splits only the lines that hold
 // an "@": the scan jumps from one "@" to the next and splits the line around it.
 //
-// Text describes the units and the rules that differ between a decoded text and the
-// UTF-8 bytes of a file: the unit type, how to find a unit, which units break lines, where
-// a line's content ends, and how the non-spacing marks after a blank or a delimiter are
-// passed. Every other rule concerns ASCII units only, which UTF-8 never uses inside a
+// Text describes the units and the rules that differ between a decoded text and the UTF-8
+// bytes of a file: the unit type, how to find a unit, which units end a line's content,
+// where the next line starts, and how the non-spacing marks after a blank or a delimiter
+// are passed. Every other rule concerns ASCII units only, which UTF-8 never uses inside a
 // multi-byte character.
 //
 // For each field that holds "@", sink(begin, end, hasDoubledQuotes) receives the units of
@@ -41,20 +58,19 @@ public:
             const Unit *at = Text::find(p, end, u'@');
             if (!at)
                 break;
-            const Unit *lineStart = Text::lineStart(p, at);
-            const Unit *lineEnd = Text::lineEnd(at, end);
-            splitLine(lineStart, Text::contentEnd(lineStart, lineEnd), sink);
-            p = lineEnd;
+            p = Text::nextLine(splitLine(Text::lineStart(p, at), end, sink), end);
         }
         reportProgress(progress, size, size);
     }
 
-    // Splits one line as SplitDelimited does, handing on only the fields with an "@".
+    // Splits the line that starts at p as SplitDelimited does, handing on only the fields
+    // with an "@", and returns where the line's content ends: at a unit for which
+    // Text::endsLine() holds, or at end. Such units are all blanks or U+0000.
     template <typename Sink>
-    static void splitLine(const Unit *p, const Unit *end, Sink &sink)
+    static const Unit *splitLine(const Unit *p, const Unit *end, Sink &sink)
     {
         p = passBlanks(p, end);
-        while (p < end) {
+        while (p < end && !Text::endsLine(*p)) {
             bool hasAt = false;
             if (*p == u'"') {
                 const Unit *begin = ++p;
@@ -67,18 +83,17 @@ public:
                         ++p;
                     } else if (*p == u'@') {
                         hasAt = true;
+                    } else if (Text::endsLine(*p)) {
+                        break;
                     }
                 }
                 if (hasAt)
                     sink(begin, p, doubled);
-                if (p < end)
+                if (p < end && *p == u'"')
                     ++p;
             } else {
                 const Unit *begin = p;
-                for (; p < end && !isBlank(*p) && *p != u','; ++p) {
-                    if (*p == u'@')
-                        hasAt = true;
-                }
+                p = Text::plainFieldEnd(p, end, hasAt);
                 if (hasAt)
                     sink(begin, p, false);
             }
@@ -86,6 +101,7 @@ public:
             if (p < end && *p == u',')
                 p = passBlanks(Text::passMarks(p + 1, end), end);
         }
+        return p;
     }
 
 private:
@@ -93,14 +109,14 @@ private:
 
     static const Unit *passBlanks(const Unit *p, const Unit *end)
     {
-        while (p < end && isBlank(*p))
+        while (p < end && isBlank(*p) && !Text::endsLine(*p))
             p = Text::passMarks(p + 1, end);
         return p;
     }
 };
 
-// A decoded text whose breaks are '\n'. A line ends at its first U+0000, and a carriage
-// return inside it is a blank.
+// A decoded text whose breaks are '\n'. A line's content ends at its first U+0000, and a
+// carriage return inside it is a blank.
 struct Utf16Text
 {
     using Unit = char16_t;
@@ -110,21 +126,23 @@ struct Utf16Text
         const qsizetype i = QStringView(p, end).indexOf(QChar(c));
         return i < 0 ? nullptr : p + i;
     }
+    static bool endsLine(Unit u) { return u == u'\n' || u == 0; }
+    static const Unit *plainFieldEnd(const Unit *p, const Unit *end, bool &hasAt)
+    {
+        return ::plainFieldEnd(p, end, hasAt);
+    }
     static const Unit *lineStart(const Unit *from, const Unit *p)
     {
         while (p > from && p[-1] != u'\n')
             --p;
         return p;
     }
-    static const Unit *lineEnd(const Unit *p, const Unit *end)
+    static const Unit *nextLine(const Unit *p, const Unit *end)
     {
+        if (p == end || *p != 0)
+            return p;
         const Unit *lf = find(p, end, u'\n');
         return lf ? lf : end;
-    }
-    static const Unit *contentEnd(const Unit *begin, const Unit *end)
-    {
-        const Unit *nul = find(begin, end, 0);
-        return nul ? nul : end;
     }
     static const Unit *passMarks(const Unit *p, const Unit *end)
     {
@@ -148,22 +166,48 @@ struct Utf8Bytes
     {
         return static_cast<const Unit *>(std::memchr(p, int(c), size_t(end - p)));
     }
+    static bool endsLine(Unit u) { return u == '\n' || u == '\r'; }
+
+    // Most of the time goes into these two searches, so they look at 16 bytes at a time.
     static const Unit *lineStart(const Unit *from, const Unit *p)
     {
-        auto *lf = static_cast<const Unit *>(memrchr(from, '\n', size_t(p - from)));
-        if (lf)
-            from = lf + 1;
-        auto *cr = static_cast<const Unit *>(memrchr(from, '\r', size_t(p - from)));
-        return cr ? cr + 1 : from;
+#ifdef __SSE2__
+        const __m128i lf = _mm_set1_epi8('\n');
+        const __m128i cr = _mm_set1_epi8('\r');
+        for (; p - from >= 16; p -= 16) {
+            const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i *>(p - 16));
+            const uint breaks = uint(_mm_movemask_epi8(
+                    _mm_or_si128(_mm_cmpeq_epi8(v, lf), _mm_cmpeq_epi8(v, cr))));
+            if (breaks)
+                return p - 16 + (32 - qCountLeadingZeroBits(breaks));
+        }
+#endif
+        while (p > from && !endsLine(p[-1]))
+            --p;
+        return p;
     }
-    static const Unit *lineEnd(const Unit *p, const Unit *end)
+    static const Unit *plainFieldEnd(const Unit *p, const Unit *end, bool &hasAt)
     {
-        if (const Unit *lf = find(p, end, u'\n'))
-            end = lf;
-        const Unit *cr = find(p, end, u'\r');
-        return cr ? cr : end;
+#ifdef __SSE2__
+        const __m128i space = _mm_set1_epi8(32);
+        const __m128i comma = _mm_set1_epi8(',');
+        const __m128i at = _mm_set1_epi8('@');
+        for (; end - p >= 16; p += 16) {
+            const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i *>(p));
+            const __m128i blanks = _mm_cmpeq_epi8(_mm_min_epu8(v, space), v);
+            const uint stops = uint(_mm_movemask_epi8(_mm_or_si128(blanks, _mm_cmpeq_epi8(v, comma))));
+            const uint ats = uint(_mm_movemask_epi8(_mm_cmpeq_epi8(v, at)));
+            if (stops) {
+                const uint before = stops & (0u - stops);
+                hasAt = hasAt || (ats & (before - 1)) != 0;
+                return p + qCountTrailingZeroBits(stops);
+            }
+            hasAt = hasAt || ats != 0;
+        }
+#endif
+        return ::plainFieldEnd(p, end, hasAt);
     }
-    static const Unit *contentEnd(const Unit *, const Unit *end) { return end; }
+    static const Unit *nextLine(const Unit *p, const Unit *) { return p; }
 
     // Passes the non-spacing marks that follow, as whole well-formed characters; a mark
     // is never ill-formed, and the marks lie in the Basic Multilingual Plane from U+0300

@@ -5,6 +5,8 @@
 
 #include <QStringDecoder>
 
+#include <algorithm>
+
 namespace {
 
 constexpr qsizetype flushSize = qsizetype(1) << 20;
@@ -40,11 +42,16 @@ QString decodeField(const uchar *begin, const uchar *end, bool hasDoubledQuotes)
 // as spaces, and the doubled quotes need rewriting.
 void appendFieldUtf8(QByteArray &out, const uchar *begin, const uchar *end, bool hasDoubledQuotes)
 {
-    const QByteArrayView bytes(begin, end);
-    if (!bytes.isValidUtf8()) {
+    const bool ascii = std::all_of(begin, end, [](uchar b) { return b != 0 && b < 0x80; });
+    if (ascii && !hasDoubledQuotes) {
+        const qsizetype size = out.size();
+        out.resize(size + (end - begin) + 1);
+        char *p = std::copy(begin, end, out.data() + size);
+        *p = '\n';
+        return;
+    }
+    if (!ascii && !QByteArrayView(begin, end).isValidUtf8()) {
         out += decodeField(begin, end, hasDoubledQuotes).toUtf8();
-    } else if (!hasDoubledQuotes && !bytes.contains('\0')) {
-        out += bytes;
     } else {
         for (const uchar *p = begin; p < end; ++p) {
             if (*p == 0)

@@ -41,8 +41,8 @@ void printError(const QString &message)
     std::fprintf(stderr, "adrelio-extract : %s\n", message.toLocal8Bit().constData());
 }
 
-// Writes all of bytes to standard output, then empties them. A failed write ends the
-// program: nothing more could reach the reader.
+// Writes all of bytes to standard output, then empties them, keeping their capacity for
+// the next ones. A failed write ends the program: nothing more could reach the reader.
 void writeOut(QByteArray &bytes)
 {
     const char *p = bytes.constData();
@@ -58,7 +58,7 @@ void writeOut(QByteArray &bytes)
         p += written;
         left -= written;
     }
-    bytes.clear();
+    bytes.truncate(0);
 }
 
 QByteArray readStandardInput()
