@@ -32,6 +32,7 @@ const char usage[] =
     "  --sort   trie les adresses comme \"Trier la liste\", fichier par fichier : chaque\n"
     "           fichier donne sa propre liste triée, comme dans la fenêtre\n"
     "  --help   affiche cette aide\n"
+    "  --       termine les options, pour un FICHIER dont le nom commence par \"-\"\n"
     "\n"
     "Code de retour : 0 si tout s'est bien passé, 1 si un fichier n'a pas pu être lu,\n"
     "2 si la ligne de commande est incorrecte.\n";

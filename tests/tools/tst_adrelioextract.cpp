@@ -26,6 +26,8 @@ private slots:
     void sort();
     void help();
     void unknownOption();
+    void endOfOptions();
+    void writeFailure();
     void hugeSingleLine();
 
 private:
@@ -36,7 +38,8 @@ private:
         QByteArray err;
     };
 
-    Result run(const QStringList &arguments, const QByteArray &input = {});
+    Result run(const QStringList &arguments, const QByteArray &input = {},
+               const QString &outputFile = {});
     QString writeFile(const QString &name, const QByteArray &bytes);
 
     QTemporaryDir m_dir;
@@ -68,13 +71,16 @@ void TestAdrelioExtract::initTestCase()
 }
 
 TestAdrelioExtract::Result TestAdrelioExtract::run(const QStringList &arguments,
-                                                  const QByteArray &input)
+                                                  const QByteArray &input,
+                                                  const QString &outputFile)
 {
     QProcess process;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert(QStringLiteral("LC_ALL"), QStringLiteral("C"));
     process.setProcessEnvironment(environment);
     process.setWorkingDirectory(m_dir.path());
+    if (!outputFile.isEmpty())
+        process.setStandardOutputFile(outputFile);
     process.start(QStringLiteral(ADRELIO_EXTRACT), arguments);
     if (!process.waitForStarted())
         return {};
@@ -206,6 +212,25 @@ void TestAdrelioExtract::unknownOption()
     QCOMPARE(result.exitCode, 2);
     QCOMPARE(result.out, QByteArray());
     QVERIFY(result.err.startsWith("adrelio-extract : option inconnue \"--trier\"\n"));
+}
+
+void TestAdrelioExtract::endOfOptions()
+{
+    writeFile(u"-x.txt"_qs, "a@b");
+    const Result result = run({u"--"_qs, u"-x.txt"_qs});
+    QCOMPARE(result.exitCode, 0);
+    QCOMPARE(result.out, QByteArray("a@b\n"));
+}
+
+void TestAdrelioExtract::writeFailure()
+{
+    if (!QFile::exists(u"/dev/full"_qs))
+        QSKIP("/dev/full is needed to make writes fail");
+    const Result result = run({writeFile(u"in.txt"_qs, "a@b")}, {}, u"/dev/full"_qs);
+    QCOMPARE(result.exitCode, 1);
+    QCOMPARE(result.err,
+             "adrelio-extract : " + writeErrorMessage().toUtf8() + ". "
+                     + systemErrorText(ENOSPC).toUtf8() + '\n');
 }
 
 void TestAdrelioExtract::hugeSingleLine()
