@@ -3,6 +3,9 @@
 #include "settings/kesto_ini.h"
 
 #include <QApplication>
+#include <QLibraryInfo>
+#include <QLocale>
+#include <QTranslator>
 
 int main(int argc, char *argv[])
 {
@@ -12,6 +15,13 @@ int main(int argc, char *argv[])
     QApplication::setApplicationName(applicationTitle());
     QApplication::setWindowIcon(mainIcon());
     QGuiApplication::setDesktopFileName(QStringLiteral("adrelio"));
+
+    // The program speaks French whatever the user's language, and so do Qt's own parts
+    // (the save dialog's buttons, the scroll bar's menu) where their translation is installed.
+    QTranslator qtTranslator;
+    if (qtTranslator.load(QLocale(QLocale::French), QStringLiteral("qtbase"), QStringLiteral("_"),
+                          QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        QCoreApplication::installTranslator(&qtTranslator);
 
     TForm1 Form1;
     Form1.show();
