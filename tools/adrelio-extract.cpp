@@ -19,7 +19,8 @@
 
 namespace {
 
-constexpr qsizetype outputBufferSize = qsizetype(2) << 20;
+// Output goes out a megabyte at a time; the buffer has room for one more address beyond.
+constexpr qsizetype flushSize = qsizetype(1) << 20;
 constexpr qsizetype readChunkSize = qsizetype(1) << 20;
 
 const char usage[] =
@@ -51,9 +52,10 @@ void writeOut(QByteArray &bytes)
     while (left > 0) {
         const ssize_t written = ::write(STDOUT_FILENO, p, size_t(left));
         if (written < 0) {
-            if (errno == EINTR)
+            const int error = errno;
+            if (error == EINTR)
                 continue;
-            printError(writeErrorMessage() + QStringLiteral(". ") + systemErrorText(errno));
+            printError(writeErrorMessage() + QStringLiteral(". ") + systemErrorText(error));
             std::exit(EXIT_FAILURE);
         }
         p += written;
@@ -71,10 +73,11 @@ QByteArray readStandardInput()
             bytes.resize(size + readChunkSize + size / 2);
         const ssize_t count = ::read(STDIN_FILENO, bytes.data() + size, size_t(bytes.size() - size));
         if (count < 0) {
-            if (errno == EINTR)
+            const int error = errno;
+            if (error == EINTR)
                 continue;
             throw AdrelioError(QStringLiteral("Impossible de lire l'entrée standard. %1")
-                                       .arg(systemErrorText(errno)));
+                                       .arg(systemErrorText(error)));
         }
         if (count == 0)
             break;
@@ -103,7 +106,7 @@ void extractInput(const char *argument, bool sort, QByteArray &out)
     for (const QString &address : std::as_const(addresses)) {
         out += address.toUtf8();
         out += '\n';
-        if (out.size() >= outputBufferSize / 2)
+        if (out.size() >= flushSize)
             writeOut(out);
     }
 }
@@ -141,7 +144,7 @@ int main(int argc, char *argv[])
 
     int status = EXIT_SUCCESS;
     QByteArray out;
-    out.reserve(outputBufferSize);
+    out.reserve(2 * flushSize);
     for (const char *input : std::as_const(inputs)) {
         try {
             extractInput(input, sort, out);
