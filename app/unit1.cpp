@@ -252,7 +252,7 @@ void TForm1::prepareMenu()
 
 void TForm1::openMenu(const QPoint &globalPos)
 {
-    Memo1->setFocus(Qt::PopupFocusReason);
+    Memo1->setFocus();
     PopupMenu1->popup(globalPos);
 }
 
