@@ -50,15 +50,32 @@ app_pid=$!
 window=$(timeout 20 xdotool search --sync --onlyvisible --name '^ADRELIO ' | head -n 1)
 [ -n "$window" ] || fail "the window did not open"
 
+# Waits up to $2 tenths of a second until the program shows $1 windows: the main window,
+# and its menu when open.
+wait_windows() {
+    for _ in $(seq "$2"); do
+        [ "$(xdotool search --onlyvisible --pid "$app_pid" 2>/dev/null | wc -l)" -eq "$1" ] && return 0
+        sleep 0.1
+    done
+    return 1
+}
+
+# Opens the menu with a right click in the text area and presses an access key. A click
+# that comes while the menu that just closed still holds the pointer is lost, so the
+# click is repeated until the menu is up.
 menu_choose() {
-    xdotool mousemove --window "$window" 200 150 click 3
-    sleep 1
-    xdotool key "$1"
-    sleep 1
+    for _ in $(seq 10); do
+        xdotool mousemove --window "$window" 200 150 click 3
+        if wait_windows 2 20; then
+            xdotool key "$1"
+            return
+        fi
+    done
+    fail "the context menu did not open for $1"
 }
 
 menu_choose x
-kill -0 "$app_pid" 2>/dev/null || fail "the program ended on \"Extraction automatique\""
+wait_windows 1 100 || fail "the menu stayed open after \"Extraction automatique\""
 menu_choose q
 
 for _ in $(seq 100); do
