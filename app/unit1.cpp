@@ -162,7 +162,8 @@ void TForm1::createActions()
 
     connect(Extract, &QAction::triggered, this, [this] { runHandler([this] { ExtractExecute(); }); });
     connect(FichierFileExit1, &QAction::triggered, this, &QWidget::close);
-    connect(EditionEditCopy1, &QAction::triggered, this, &TForm1::copySelection);
+    connect(EditionEditCopy1, &QAction::triggered, this,
+            [this] { runHandler([this] { copySelection(); }); });
     connect(EditionEditPaste1, &QAction::triggered, Memo1, &MemoEdit::paste);
     connect(EditionEditSelectAll1, &QAction::triggered, Memo1, &MemoEdit::selectAll);
 }
