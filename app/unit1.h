@@ -13,6 +13,7 @@ QT_BEGIN_NAMESPACE
 class QAction;
 class QFileDialog;
 class QKeyEvent;
+class QKeySequence;
 class QMenu;
 class QMouseEvent;
 QT_END_NAMESPACE

@@ -10,6 +10,7 @@
 #include <QTimer>
 
 #include <new>
+#include <stdexcept>
 
 class tst_ErrorBox : public QObject
 {
