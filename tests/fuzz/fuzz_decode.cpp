@@ -1,0 +1,79 @@
+// Decoding a file's bytes with the break conversion, and the extraction straight from the
+// bytes. The break conversion is checked against a plain rewrite of the text decoded
+// without it.
+#include "fuzzsupport.h"
+
+#include "extract/extraction.h"
+#include "worklist/textfile.h"
+
+#include <QByteArray>
+#include <QString>
+#include <QStringDecoder>
+#include <QStringList>
+#include <QtEndian>
+
+#include <cstddef>
+#include <cstdint>
+
+namespace {
+
+// The body decoded without any break conversion: UTF-16 unit by unit, else UTF-8 with
+// ill-formed bytes replaced.
+QString decodedUnits(const RawTextFile &file)
+{
+    const QByteArrayView body = QByteArrayView(file.bytes).sliced(file.bodyStart);
+    if (file.encoding == TEncoding::Unicode || file.encoding == TEncoding::BigEndianUnicode) {
+        QString text;
+        for (qsizetype i = 0; i + 1 < body.size(); i += 2) {
+            const uchar first = uchar(body[i]);
+            const uchar second = uchar(body[i + 1]);
+            text += QChar(file.encoding == TEncoding::Unicode ? char16_t(first | second << 8)
+                                                              : char16_t(first << 8 | second));
+        }
+        return text;
+    }
+    QStringDecoder decoder(QStringConverter::Utf8, QStringConverter::Flag::Stateless
+                                   | QStringConverter::Flag::ConvertInitialBom);
+    return decoder.decode(body);
+}
+
+QString withConvertedBreaks(QString text)
+{
+    text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
+    text.replace(u'\r', u'\n');
+    text.replace(QChar(0), u' ');
+    return text;
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
+{
+    const QByteArray bytes(reinterpret_cast<const char *>(data), qsizetype(size));
+    const RawTextFile file = rawTextFromBytes(bytes, TEncoding::ANSI);
+    const QString text = decodeText(file);
+
+    require(!text.contains(QChar(0)), "decoded text holds no U+0000");
+    require(!text.contains(u'\r'), "decoded text holds no CR");
+    require(text == withConvertedBreaks(decodedUnits(file)),
+            "every CR LF, lone CR and lone LF becomes one break");
+
+    const QStringList plain = plainExtraction(text);
+    require(extractAddressesFromText(text) == plain,
+            "the extraction over the decoded text gives the plain result");
+    require(extractAddressesFromFile(file) == plain,
+            "the extraction from the bytes gives the extraction over the decoded text");
+
+    QByteArray written;
+    QByteArray flushed;
+    writeAddressesFromFile(file, written, [&](QByteArray &out) {
+        flushed += out;
+        out.clear();
+    });
+    flushed += written;
+    QByteArray expected;
+    for (const QString &address : plain)
+        expected += address.toUtf8() + '\n';
+    require(flushed == expected, "the addresses written from the bytes are the plain result");
+    return 0;
+}
