@@ -1,0 +1,246 @@
+// A profile that is missing, damaged, odd, or cannot be written: the start-up reads what
+// it can, every read that fails gives the default, a write that fails says so, and the
+// profile is never damaged further.
+#include "probecopy.h"
+#include "testfiles.h"
+#include "windowdriver.h"
+
+#include "settings/kesto_ini.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QJsonArray>
+#include <QRandomGenerator>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <unistd.h>
+
+enum class ProfileTrouble {
+    Folder,
+    ReadOnlyFile,
+    ReadOnlyFolder,
+    FullDisk,
+};
+Q_DECLARE_METATYPE(ProfileTrouble)
+
+namespace {
+
+const QString placeholder = QStringLiteral("Déposez ici un fichier contenat des adresses EMAIL\n");
+
+QByteArray randomBytes(qsizetype size)
+{
+    QByteArray bytes(size, Qt::Uninitialized);
+    QRandomGenerator generator(7);
+    generator.fillRange(reinterpret_cast<quint32 *>(bytes.data()), size / 4);
+    return bytes;
+}
+
+// Whether every line of before is still in after, in the same order, leaving out the
+// entries that the window itself writes.
+bool keepsForeignLines(const QByteArray &before, const QByteArray &after)
+{
+    QList<QByteArray> old = before.split('\n');
+    old.removeIf([](const QByteArray &line) {
+        const QByteArray key = line.left(line.indexOf('=')).trimmed().toLower();
+        return key == "import" || key == "chk_auto" || key == "form1";
+    });
+    qsizetype found = 0;
+    for (const QByteArray &line : after.split('\n')) {
+        if (found < old.size() && line == old.at(found))
+            ++found;
+    }
+    return found == old.size();
+}
+
+} // namespace
+
+class TestBadProfile : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+    void startupReads_data();
+    void startupReads();
+    void unwritableProfile_data();
+    void unwritableProfile();
+
+private:
+    QTemporaryDir m_dir;
+    QString m_list;
+    QString m_other;
+    QString m_programFolder;
+};
+
+// The files the profiles name, in a folder that the user nobody may enter.
+void TestBadProfile::initTestCase()
+{
+    QVERIFY(m_dir.isValid());
+    QVERIFY(QFile::setPermissions(m_dir.path(), QFileDevice::Permissions(0x7755)));
+    m_list = m_dir.filePath(QStringLiteral("liste.txt"));
+    QVERIFY(writeFile(m_list, "Nom <liste@exemple.fr>, autre@exemple.fr\n"));
+    m_other = m_dir.filePath(QStringLiteral("autre.txt"));
+    QVERIFY(writeFile(m_other, "autre fichier\n"));
+}
+
+void TestBadProfile::init()
+{
+    QFile::remove(GetIniFileName());
+    m_programFolder = m_dir.filePath(QString::fromLatin1(QTest::currentDataTag()).replace(u' ', u'-'));
+}
+
+void TestBadProfile::cleanup()
+{
+    QFile::remove(GetIniFileName());
+    if (QFileInfo::exists(m_programFolder)) {
+        QFile::setPermissions(m_programFolder, QFileDevice::Permissions(0x7755));
+        QDir(m_programFolder).removeRecursively();
+    }
+}
+
+void TestBadProfile::startupReads_data()
+{
+    QTest::addColumn<QByteArray>("profile");
+    QTest::addColumn<bool>("autoExtract");
+    QTest::addColumn<bool>("reloads");
+
+    const QByteArray list = QFile::encodeName(m_list);
+    const QByteArray other = QFile::encodeName(m_other);
+    QTest::newRow("missing") << QByteArray() << true << false;
+    QTest::newRow("empty") << QByteArray("") << true << false;
+    QTest::newRow("binary garbage") << randomBytes(4096) << true << false;
+    QTest::newRow("line of 10 MB")
+            << "[FICHIER]\nNOTE=" + QByteArray(10 << 20, 'n') + "\nIMPORT=" + list
+                    + "\n[OPTIONS]\nchk_AUTO=0\n"
+            << false << true;
+    QTest::newRow("value of 10 MB") << "[FICHIER]\nIMPORT=" + QByteArray(10 << 20, 'v') + "\n"
+                                    << true << false;
+    QTest::newRow("section without ]") << "[OPTIONS\nchk_AUTO=0\n[FICHIER\nIMPORT=" + list + "\n"
+                                       << true << false;
+    QTest::newRow("duplicate sections and keys")
+            << "[OPTIONS]\nchk_AUTO=0\nchk_AUTO=1\n[FICHIER]\nIMPORT=" + list + "\nIMPORT=" + other
+                    + "\n[options]\nchk_AUTO=1\n[fichier]\nimport=" + other + "\n"
+            << false << true;
+}
+
+// The start-up reads what it can without a word, the window works, and the close writes
+// its entries while every line already in the profile stays.
+void TestBadProfile::startupReads()
+{
+    QFETCH(QByteArray, profile);
+    QFETCH(bool, autoExtract);
+    QFETCH(bool, reloads);
+
+    const QString fileName = GetIniFileName();
+    if (!profile.isNull())
+        QVERIFY(writeFile(fileName, profile));
+
+    WindowDriver window;
+    QCOMPARE(window.takeErrors(), QStringList());
+    QCOMPARE(window.autoExtract(), autoExtract);
+    QCOMPARE(window.text(), reloads ? loadedText(fileBytes(m_list)) : placeholder);
+
+    window.setAutoExtract(true);
+    window.drop(m_list);
+    QCOMPARE(window.takeErrors(), QStringList());
+    QCOMPARE(window.text(), QStringLiteral("<liste@exemple.fr>\nautre@exemple.fr\n"));
+
+    QVERIFY(window.close());
+    QCOMPARE(window.takeErrors(), QStringList());
+    const QByteArray written = fileBytes(fileName);
+    QVERIFY(keepsForeignLines(profile, written));
+    QCOMPARE(GetStr(QStringLiteral("FICHIER"), QStringLiteral("IMPORT"), QString(), QString()), m_list);
+    QCOMPARE(GetBool(QStringLiteral("OPTIONS"), QStringLiteral("chk_AUTO"), false, QString()), true);
+}
+
+void TestBadProfile::unwritableProfile_data()
+{
+    QTest::addColumn<ProfileTrouble>("trouble");
+
+    QTest::newRow("a folder in its place") << ProfileTrouble::Folder;
+    QTest::newRow("read-only file") << ProfileTrouble::ReadOnlyFile;
+    QTest::newRow("read-only folder") << ProfileTrouble::ReadOnlyFolder;
+    QTest::newRow("full file system") << ProfileTrouble::FullDisk;
+}
+
+// Reads still work; a drop loads the file but cannot remember it, and the close cannot
+// store anything, so the window stays open; the profile is left exactly as it was. The
+// window runs as nobody where only the permissions stop the write, since root passes them.
+void TestBadProfile::unwritableProfile()
+{
+    QFETCH(ProfileTrouble, trouble);
+
+    const bool needsNobody = trouble == ProfileTrouble::ReadOnlyFile
+            || trouble == ProfileTrouble::ReadOnlyFolder;
+    QString reason;
+    const bool asNobody = needsNobody && ProbeCopy::canRunAsNobody(&reason);
+    if (needsNobody && !asNobody && geteuid() == 0)
+        QSKIP(qPrintable(reason));
+
+    const QString folder = m_programFolder;
+    QVERIFY(QDir().mkdir(folder));
+    ProbeCopy probe(folder);
+    QVERIFY2(probe.isValid(), qPrintable(probe.error()));
+    const QString start = m_dir.filePath(QStringLiteral("depart.txt"));
+    QVERIFY(writeFile(start, "depart@exemple.fr\n"));
+    const QByteArray profile = "; réglages\n[OPTIONS]\nchk_AUTO=1\n[FICHIER]\nIMPORT="
+            + QFile::encodeName(start) + "\n";
+
+    QStringList firstSteps;
+    switch (trouble) {
+    case ProfileTrouble::Folder:
+        QVERIFY(QDir().mkdir(probe.profile()));
+        break;
+    case ProfileTrouble::ReadOnlyFile:
+        QVERIFY(writeFile(probe.profile(), profile));
+        QVERIFY(QFile::setPermissions(probe.profile(), QFileDevice::Permissions(0x4444)));
+        QVERIFY(QFile::setPermissions(folder, QFileDevice::Permissions(0x7777)));
+        break;
+    case ProfileTrouble::ReadOnlyFolder:
+        QVERIFY(writeFile(probe.profile(), profile));
+        QVERIFY(QFile::setPermissions(probe.profile(), QFileDevice::Permissions(0x6666)));
+        QVERIFY(QFile::setPermissions(folder, QFileDevice::Permissions(0x5555)));
+        break;
+    case ProfileTrouble::FullDisk:
+        QVERIFY(writeFile(probe.profile(), profile));
+        // Any new profile is larger than this.
+        firstSteps = QStringList{QStringLiteral("fsize=16")};
+        break;
+    }
+    const QStringList entries = QDir(folder).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden);
+
+    const QList<QJsonObject> steps = probe.run(firstSteps + QStringList{"drop=" + m_list, "close", "extract"},
+                                               asNobody);
+    QVERIFY2(steps.size() == 4 + firstSteps.size(), qPrintable(probe.error()));
+    const QJsonObject &startUp = steps.constFirst();
+    const QJsonObject &drop = steps.at(steps.size() - 3);
+    const QJsonObject &close = steps.at(steps.size() - 2);
+    const QJsonObject &extract = steps.constLast();
+
+    const QJsonArray writeError{QStringLiteral("Impossible d'écrire dans %1.").arg(probe.profile())};
+    QCOMPARE(startUp.value("errors").toArray(), QJsonArray());
+    if (trouble == ProfileTrouble::Folder)
+        QCOMPARE(startUp.value("text").toString(), placeholder);
+    else
+        QCOMPARE(startUp.value("text").toString(), QStringLiteral("depart@exemple.fr\n"));
+    QCOMPARE(drop.value("errors").toArray(), writeError);
+    QCOMPARE(drop.value("text").toString(), loadedText(fileBytes(m_list)));
+    QCOMPARE(close.value("errors").toArray(), writeError);
+    QCOMPARE(close.value("closed").toBool(), false);
+    QCOMPARE(extract.value("errors").toArray(), QJsonArray());
+    QCOMPARE(extract.value("text").toString(), QStringLiteral("<liste@exemple.fr>\nautre@exemple.fr\n"));
+
+    if (trouble == ProfileTrouble::Folder)
+        QVERIFY(QFileInfo(probe.profile()).isDir());
+    else
+        QCOMPARE(fileBytes(probe.profile()), profile);
+    QCOMPARE(QDir(folder).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden), entries);
+}
+
+QTEST_MAIN(TestBadProfile)
+
+#include "tst_badprofile.moc"

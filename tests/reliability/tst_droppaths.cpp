@@ -1,0 +1,313 @@
+// Odd paths reaching the load, from a drop on the text area and from the profile at
+// start-up: each gives a clear message or a sound result, the list and the profile lose
+// nothing, and the next command works.
+#include "probecopy.h"
+#include "testfiles.h"
+#include "windowdriver.h"
+
+#include "settings/kesto_ini.h"
+
+#include <QBuffer>
+#include <QDir>
+#include <QFile>
+#include <QImage>
+#include <QJsonArray>
+#include <QRandomGenerator>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <cerrno>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+enum class PathKind {
+    Folder,
+    Fifo,
+    CharacterDevice,
+    DanglingLink,
+    LinkLoop,
+    RemovedFile,
+    HugeSparseFile,
+    RandomBytes,
+    Png,
+    LongLine,
+    SpacesQuotesAccents,
+    InvalidUtf8Name,
+};
+Q_DECLARE_METATYPE(PathKind)
+
+namespace {
+
+// What a row expects besides an errno: the file loads, or at start-up it is passed over
+// without a word.
+constexpr int Loads = 0;
+constexpr int Skipped = -1;
+
+const QString importSection = QStringLiteral("FICHIER");
+const QString importKey = QStringLiteral("IMPORT");
+
+QUrl localUrl(const QByteArray &path)
+{
+    return QUrl::fromEncoded("file://" + path.toPercentEncoding("/"));
+}
+
+QString rememberedFile()
+{
+    return GetStr(importSection, importKey, QString(), QString());
+}
+
+} // namespace
+
+class TestDropPaths : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+    void dropPath_data();
+    void dropPath();
+    void startupReload_data() { dropPath_data(); }
+    void startupReload();
+    void unreadableFile();
+
+private:
+    QString path(const QString &name) const { return m_dir->filePath(name); }
+    QString textFile(const QString &name, const QByteArray &bytes);
+    // Makes the thing a row names and returns its local path. For a file that loads,
+    // m_shownText is what the window shows once it is loaded, with the extraction on when
+    // m_autoExtract says so.
+    QByteArray makePath(PathKind kind);
+
+    std::unique_ptr<QTemporaryDir> m_dir;
+    QString m_shownText;
+    bool m_autoExtract = false;
+};
+
+void TestDropPaths::init()
+{
+    m_dir = std::make_unique<QTemporaryDir>();
+    QVERIFY(m_dir->isValid());
+    m_autoExtract = false;
+    QFile::remove(GetIniFileName());
+}
+
+void TestDropPaths::cleanup()
+{
+    m_dir.reset();
+    QFile::remove(GetIniFileName());
+}
+
+QString TestDropPaths::textFile(const QString &name, const QByteArray &bytes)
+{
+    const QString fileName = path(name);
+    if (!writeFile(fileName, bytes))
+        qFatal("cannot write the fixture %s", qPrintable(fileName));
+    return fileName;
+}
+
+QByteArray TestDropPaths::makePath(PathKind kind)
+{
+    const QByteArray dir = QFile::encodeName(m_dir->path());
+    switch (kind) {
+    case PathKind::Folder: {
+        QDir(m_dir->path()).mkdir(QStringLiteral("dossier"));
+        return dir + "/dossier";
+    }
+    case PathKind::Fifo:
+        mkfifo(dir + "/fifo", 0644);
+        return dir + "/fifo";
+    case PathKind::CharacterDevice:
+        return "/dev/zero";
+    case PathKind::DanglingLink:
+        symlink(dir + "/absent.txt", dir + "/lien");
+        return dir + "/lien";
+    case PathKind::LinkLoop:
+        symlink(dir + "/boucle2", dir + "/boucle1");
+        symlink(dir + "/boucle1", dir + "/boucle2");
+        return dir + "/boucle1";
+    case PathKind::RemovedFile:
+        // Removed after the desktop listed it, before the program opens it.
+        QFile::remove(textFile(QStringLiteral("parti.txt"), "a@b\n"));
+        return dir + "/parti.txt";
+    case PathKind::HugeSparseFile: {
+        QFile file(path(QStringLiteral("enorme.txt")));
+        if (!file.open(QIODevice::WriteOnly) || !file.resize(qint64(2) << 30))
+            qFatal("cannot make a sparse file of 2 GiB");
+        return dir + "/enorme.txt";
+    }
+    case PathKind::RandomBytes: {
+        QByteArray bytes(64 * 1024, Qt::Uninitialized);
+        QRandomGenerator generator(20240521);
+        generator.fillRange(reinterpret_cast<quint32 *>(bytes.data()), bytes.size() / 4);
+        bytes[0] = 'x'; // no byte-order mark by chance
+        m_shownText = loadedText(bytes);
+        textFile(QStringLiteral("hasard.bin"), bytes);
+        return dir + "/hasard.bin";
+    }
+    case PathKind::Png: {
+        QImage image(32, 32, QImage::Format_ARGB32);
+        image.fill(QColor(200, 64, 0, 128));
+        QBuffer buffer;
+        buffer.open(QIODevice::WriteOnly);
+        image.save(&buffer, "PNG");
+        m_shownText = loadedText(buffer.data());
+        textFile(QStringLiteral("image.png"), buffer.data());
+        return dir + "/image.png";
+    }
+    case PathKind::LongLine: {
+        // Words, as in a list exported on one line. The extraction is on, as it is by
+        // default, so that only the addresses reach the text area.
+        const QByteArray words = QByteArray("Lorem ipsum dolor sit amet, ").repeated(900000);
+        textFile(QStringLiteral("ligne.txt"),
+                 words + "premier@exemple.fr " + words + "dernier@exemple.fr");
+        m_shownText = QStringLiteral("premier@exemple.fr\ndernier@exemple.fr\n");
+        m_autoExtract = true;
+        return dir + "/ligne.txt";
+    }
+    case PathKind::SpacesQuotesAccents: {
+        const QString name = QStringLiteral("mes adresses \"clients\" l'été ß – 日本.txt");
+        m_shownText = QStringLiteral("client@exemple.fr\n");
+        textFile(name, "client@exemple.fr\r\n");
+        return QFile::encodeName(path(name));
+    }
+    case PathKind::InvalidUtf8Name: {
+        const QByteArray name = dir + "/liste\xff\xfe.txt";
+        const int fd = ::open(name.constData(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        if (fd < 0 || ::write(fd, "x@y\n", 4) != 4 || ::close(fd) != 0)
+            qFatal("cannot make a file whose name is not UTF-8");
+        return name;
+    }
+    }
+    return QByteArray();
+}
+
+void TestDropPaths::dropPath_data()
+{
+    QTest::addColumn<PathKind>("kind");
+    QTest::addColumn<int>("dropped");
+    QTest::addColumn<int>("remembered");
+
+    QTest::newRow("folder") << PathKind::Folder << EISDIR << Skipped;
+    QTest::newRow("fifo") << PathKind::Fifo << EINVAL << EINVAL;
+    QTest::newRow("character device") << PathKind::CharacterDevice << EINVAL << EINVAL;
+    QTest::newRow("dangling link") << PathKind::DanglingLink << ENOENT << Skipped;
+    QTest::newRow("link loop") << PathKind::LinkLoop << ELOOP << Skipped;
+    QTest::newRow("removed file") << PathKind::RemovedFile << ENOENT << Skipped;
+    QTest::newRow("sparse 2 GiB") << PathKind::HugeSparseFile << EFBIG << EFBIG;
+    QTest::newRow("random bytes") << PathKind::RandomBytes << Loads << Loads;
+    QTest::newRow("png") << PathKind::Png << Loads << Loads;
+    QTest::newRow("line of 50 MB") << PathKind::LongLine << Loads << Loads;
+    QTest::newRow("spaces, quotes, accents") << PathKind::SpacesQuotesAccents << Loads << Loads;
+    // The name cannot be held in Unicode text: its bad bytes become U+FFFD, and no file
+    // has that name.
+    QTest::newRow("name not UTF-8") << PathKind::InvalidUtf8Name << ENOENT << Skipped;
+}
+
+// After a failed drop the list and the profile are as before; a dropped file that loads
+// shows all of its text and is remembered. Either way the next drop works.
+void TestDropPaths::dropPath()
+{
+    QFETCH(PathKind, kind);
+    QFETCH(int, dropped);
+
+    WindowDriver window;
+    QCOMPARE(window.takeErrors(), QStringList());
+    window.setAutoExtract(false);
+    const QString before = textFile(QStringLiteral("avant.txt"), "avant@exemple.fr\n");
+    window.drop(before);
+    QCOMPARE(window.takeErrors(), QStringList());
+
+    const QUrl url = localUrl(makePath(kind));
+    window.setAutoExtract(m_autoExtract);
+    window.drop(url);
+    const QString name = url.toLocalFile();
+    if (dropped == Loads) {
+        QCOMPARE(window.takeErrors(), QStringList());
+        QVERIFY(window.text() == m_shownText);
+        QCOMPARE(rememberedFile(), name);
+    } else {
+        QCOMPARE(window.takeErrors(), QStringList{openErrorBoxText(name, dropped)});
+        QCOMPARE(window.text(), QStringLiteral("avant@exemple.fr\n"));
+        QCOMPARE(rememberedFile(), before);
+    }
+
+    const QString next = textFile(QStringLiteral("suivant.txt"), "Moi <suivant@exemple.fr>\n");
+    window.setAutoExtract(true);
+    window.drop(next);
+    QCOMPARE(window.takeErrors(), QStringList());
+    QCOMPARE(window.text(), QStringLiteral("<suivant@exemple.fr>\n"));
+    QCOMPARE(rememberedFile(), next);
+}
+
+// The path comes from the profile as the previous run left it, bytes and all.
+void TestDropPaths::startupReload()
+{
+    QFETCH(PathKind, kind);
+    QFETCH(int, remembered);
+
+    const QByteArray local = makePath(kind);
+    QVERIFY(writeFile(GetIniFileName(), "[OPTIONS]\nchk_AUTO=" + QByteArray::number(m_autoExtract)
+                                                + "\n[FICHIER]\nIMPORT=" + local + "\n"));
+    const QString placeholder = QStringLiteral("Déposez ici un fichier contenat des adresses EMAIL\n");
+
+    WindowDriver window;
+    if (remembered == Loads) {
+        QCOMPARE(window.takeErrors(), QStringList());
+        QVERIFY(window.text() == m_shownText);
+    } else {
+        const QStringList errors = remembered == Skipped
+                ? QStringList()
+                : QStringList{openErrorBoxText(QFile::decodeName(local), remembered)};
+        QCOMPARE(window.takeErrors(), errors);
+        QCOMPARE(window.text(), placeholder);
+    }
+    QCOMPARE(window.autoExtract(), m_autoExtract);
+
+    const QString next = textFile(QStringLiteral("suivant.txt"), "suivant@exemple.fr\n");
+    window.drop(next);
+    QCOMPARE(window.takeErrors(), QStringList());
+    QCOMPARE(window.text(), QStringLiteral("suivant@exemple.fr\n"));
+    QCOMPARE(rememberedFile(), next);
+}
+
+// A file the user may not read, dropped and then remembered. Root reads everything, so
+// the window runs as nobody.
+void TestDropPaths::unreadableFile()
+{
+    QString reason;
+    const bool asNobody = ProbeCopy::canRunAsNobody(&reason);
+    if (!asNobody && geteuid() == 0)
+        QSKIP(qPrintable(reason));
+
+    QVERIFY(QFile::setPermissions(m_dir->path(), QFileDevice::Permissions(0x7777)));
+    ProbeCopy probe(m_dir->path());
+    QVERIFY2(probe.isValid(), qPrintable(probe.error()));
+    const QString secret = textFile(QStringLiteral("secret.txt"), "secret@exemple.fr\n");
+    QVERIFY(QFile::setPermissions(secret, QFileDevice::WriteOwner));
+    const QString readable = textFile(QStringLiteral("lisible.txt"), "lisible@exemple.fr\n");
+
+    QList<QJsonObject> steps = probe.run({"drop=" + readable, "drop=" + secret, "drop=" + readable},
+                                         asNobody);
+    QCOMPARE(steps.size(), 4);
+    QCOMPARE(steps[2].value("errors").toArray(), QJsonArray{openErrorBoxText(secret, EACCES)});
+    QCOMPARE(steps[2].value("text").toString(), QStringLiteral("lisible@exemple.fr\n"));
+    QCOMPARE(steps[3].value("errors").toArray(), QJsonArray());
+    QCOMPARE(GetStr(importSection, importKey, QString(), probe.profile()), readable);
+
+    SaveStr(importSection, importKey, secret, probe.profile());
+    QVERIFY(QFile::setPermissions(probe.profile(), QFileDevice::Permissions(0x6666)));
+    steps = probe.run({"drop=" + readable}, asNobody);
+    QCOMPARE(steps.size(), 2);
+    QCOMPARE(steps[0].value("errors").toArray(), QJsonArray{openErrorBoxText(secret, EACCES)});
+    QCOMPARE(steps[0].value("text").toString(),
+             QStringLiteral("Déposez ici un fichier contenat des adresses EMAIL\n"));
+    QCOMPARE(steps[1].value("errors").toArray(), QJsonArray());
+    QCOMPARE(steps[1].value("text").toString(), QStringLiteral("lisible@exemple.fr\n"));
+}
+
+QTEST_MAIN(TestDropPaths)
+
+#include "tst_droppaths.moc"

@@ -1,0 +1,95 @@
+#include "windowdriver.h"
+
+#include "app/errorbox.h"
+#include "app/unit1.h"
+
+#include <QAction>
+#include <QCoreApplication>
+#include <QDialogButtonBox>
+#include <QDropEvent>
+#include <QPushButton>
+#include <QFileDialog>
+#include <QGuiApplication>
+#include <QLineEdit>
+#include <QMimeData>
+#include <QPlainTextEdit>
+#include <QTextDocument>
+#include <QTimer>
+
+WindowDriver::WindowDriver()
+{
+    // A closed window must not end the test's application.
+    QGuiApplication::setQuitOnLastWindowClosed(false);
+    setErrorBoxHook([this](const QString &text) { m_errors.append(text); });
+    m_window = std::make_unique<TForm1>();
+    m_window->show();
+}
+
+WindowDriver::~WindowDriver()
+{
+    m_window.reset();
+    setErrorBoxHook({});
+}
+
+QStringList WindowDriver::takeErrors()
+{
+    return std::exchange(m_errors, {});
+}
+
+void WindowDriver::drop(const QUrl &url)
+{
+    QWidget *area = m_window->findChild<QPlainTextEdit *>(QStringLiteral("Memo1"))->viewport();
+    QMimeData mime;
+    mime.setUrls({url});
+    const QPoint pos = area->rect().center();
+    const Qt::DropActions actions = Qt::CopyAction | Qt::MoveAction;
+    QDragEnterEvent enter(pos, actions, &mime, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(area, &enter);
+    QDropEvent drop(QPointF(pos), actions, &mime, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(area, &drop);
+}
+
+bool WindowDriver::autoExtract() const
+{
+    return m_window->findChild<QAction *>(QStringLiteral("chk_AUTO"))->isChecked();
+}
+
+void WindowDriver::setAutoExtract(bool on)
+{
+    if (autoExtract() != on)
+        trigger("chk_AUTO");
+}
+
+void WindowDriver::extract()
+{
+    trigger("Adrelio");
+}
+
+void WindowDriver::save(const QString &fileName)
+{
+    auto *dialog = m_window->findChild<QFileDialog *>(QStringLiteral("SaveDialog1"));
+    // The dialog runs its own event loop; the name is typed once it is up.
+    QTimer::singleShot(0, dialog, [dialog, fileName] {
+        dialog->findChild<QLineEdit *>(QStringLiteral("fileNameEdit"))->setText(fileName);
+        dialog->findChild<QDialogButtonBox *>(QStringLiteral("buttonBox"))->button(QDialogButtonBox::Save)->click();
+    });
+    trigger("Enregistrer1");
+}
+
+bool WindowDriver::close()
+{
+    return m_window->close();
+}
+
+// The plain text would show no-break spaces as spaces; the raw text keeps every
+// character and separates the lines with U+2029.
+QString WindowDriver::text() const
+{
+    const QTextDocument *document = m_window->findChild<QPlainTextEdit *>(QStringLiteral("Memo1"))->document();
+    return document->toRawText().replace(QChar::ParagraphSeparator, u'\n');
+}
+
+void WindowDriver::trigger(const char *entry)
+{
+    m_window->findChild<QAction *>(QLatin1String(entry))->trigger();
+}
