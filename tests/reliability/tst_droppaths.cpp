@@ -34,6 +34,7 @@ enum class PathKind {
     Png,
     LongLine,
     SpacesQuotesAccents,
+    TrailingBlank,
     InvalidUtf8Name,
 };
 Q_DECLARE_METATYPE(PathKind)
@@ -173,6 +174,13 @@ QByteArray TestDropPaths::makePath(PathKind kind)
         textFile(name, "client@exemple.fr\r\n");
         return QFile::encodeName(path(name));
     }
+    case PathKind::TrailingBlank: {
+        // The same name without the blank names another file.
+        textFile(QStringLiteral("liste.txt"), "autre@exemple.fr\n");
+        m_shownText = QStringLiteral("liste@exemple.fr\n");
+        textFile(QStringLiteral("liste.txt "), "liste@exemple.fr\n");
+        return dir + "/liste.txt ";
+    }
     case PathKind::InvalidUtf8Name: {
         const QByteArray name = dir + "/liste\xff\xfe.txt";
         const int fd = ::open(name.constData(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
@@ -201,48 +209,59 @@ void TestDropPaths::dropPath_data()
     QTest::newRow("png") << PathKind::Png << Loads << Loads;
     QTest::newRow("line of 50 MB") << PathKind::LongLine << Loads << Loads;
     QTest::newRow("spaces, quotes, accents") << PathKind::SpacesQuotesAccents << Loads << Loads;
+    QTest::newRow("name ending in a blank") << PathKind::TrailingBlank << Loads << Loads;
     // The name cannot be held in Unicode text: its bad bytes become U+FFFD, and no file
     // has that name.
     QTest::newRow("name not UTF-8") << PathKind::InvalidUtf8Name << ENOENT << Skipped;
 }
 
 // After a failed drop the list and the profile are as before; a dropped file that loads
-// shows all of its text and is remembered. Either way the next drop works.
+// shows all of its text and is remembered, so that the next start shows it again. Either
+// way the next drop works.
 void TestDropPaths::dropPath()
 {
     QFETCH(PathKind, kind);
     QFETCH(int, dropped);
 
-    WindowDriver window;
-    QCOMPARE(window.takeErrors(), QStringList());
-    window.setAutoExtract(false);
     const QString before = textFile(QStringLiteral("avant.txt"), "avant@exemple.fr\n");
-    window.drop(before);
-    QCOMPARE(window.takeErrors(), QStringList());
-
-    const QUrl url = localUrl(makePath(kind));
-    window.setAutoExtract(m_autoExtract);
-    window.drop(url);
-    const QString name = url.toLocalFile();
-    if (dropped == Loads) {
+    {
+        WindowDriver window;
         QCOMPARE(window.takeErrors(), QStringList());
-        QVERIFY(window.text() == m_shownText);
-        QCOMPARE(rememberedFile(), name);
-    } else {
-        QCOMPARE(window.takeErrors(), QStringList{openErrorBoxText(name, dropped)});
-        QCOMPARE(window.text(), QStringLiteral("avant@exemple.fr\n"));
-        QCOMPARE(rememberedFile(), before);
+        window.setAutoExtract(false);
+        window.drop(before);
+        QCOMPARE(window.takeErrors(), QStringList());
+
+        const QUrl url = localUrl(makePath(kind));
+        window.setAutoExtract(m_autoExtract);
+        window.drop(url);
+        const QString name = url.toLocalFile();
+        if (dropped == Loads) {
+            QCOMPARE(window.takeErrors(), QStringList());
+            QVERIFY(window.text() == m_shownText);
+            QCOMPARE(rememberedFile(), name);
+        } else {
+            QCOMPARE(window.takeErrors(), QStringList{openErrorBoxText(name, dropped)});
+            QCOMPARE(window.text(), QStringLiteral("avant@exemple.fr\n"));
+            QCOMPARE(rememberedFile(), before);
+        }
     }
 
+    // The option as it would have been stored at close.
+    SaveBool(QStringLiteral("OPTIONS"), QStringLiteral("chk_AUTO"), m_autoExtract, QString());
+    WindowDriver restarted;
+    QCOMPARE(restarted.takeErrors(), QStringList());
+    QVERIFY(restarted.text() == (dropped == Loads ? m_shownText : QStringLiteral("avant@exemple.fr\n")));
+
     const QString next = textFile(QStringLiteral("suivant.txt"), "Moi <suivant@exemple.fr>\n");
-    window.setAutoExtract(true);
-    window.drop(next);
-    QCOMPARE(window.takeErrors(), QStringList());
-    QCOMPARE(window.text(), QStringLiteral("<suivant@exemple.fr>\n"));
+    restarted.setAutoExtract(true);
+    restarted.drop(next);
+    QCOMPARE(restarted.takeErrors(), QStringList());
+    QCOMPARE(restarted.text(), QStringLiteral("<suivant@exemple.fr>\n"));
     QCOMPARE(rememberedFile(), next);
 }
 
-// The path comes from the profile as the previous run left it, bytes and all.
+// The profile names the path by its bytes, whatever they are, inside quotes so that
+// blanks at its end stay part of it.
 void TestDropPaths::startupReload()
 {
     QFETCH(PathKind, kind);
@@ -250,7 +269,7 @@ void TestDropPaths::startupReload()
 
     const QByteArray local = makePath(kind);
     QVERIFY(writeFile(GetIniFileName(), "[OPTIONS]\nchk_AUTO=" + QByteArray::number(m_autoExtract)
-                                                + "\n[FICHIER]\nIMPORT=" + local + "\n"));
+                                                + "\n[FICHIER]\nIMPORT=\"" + local + "\"\n"));
     const QString placeholder = QStringLiteral("Déposez ici un fichier contenat des adresses EMAIL\n");
 
     WindowDriver window;
