@@ -61,45 +61,43 @@ megabytes() { awk -v b="$1" 'BEGIN { printf "%.0f", b / 1e6 }'; }
 
 median() { sort -n "$1" | awk '{ v[NR] = $1 } END { printf "%.3f", v[int((NR + 1) / 2)] }'; }
 
-# Runs the shell command line $1 with its standard output piped to wc -l, $runs times.
-# Sets wall (median seconds), peak (largest resident set of the command line, kB) and
-# count (lines written).
-measurePipe() {
+# Runs "$@" $runs times. Each run appends its wall time (seconds) to $tmp/walls and its
+# peak resident set (kB) to $tmp/peaks, and sets count. Sets wall to the median time and
+# peak to the largest peak.
+repeat() {
     : >"$tmp/walls"
-    peak=0
+    : >"$tmp/peaks"
     i=0
     while [ "$i" -lt "$runs" ]; do
-        start=$(date +%s%N)
-        /usr/bin/time -f %M -o "$tmp/rss" sh -c "$1" | wc -l >"$tmp/count"
-        end=$(date +%s%N)
-        echo "$start $end" | awk '{ printf "%.6f\n", ($2 - $1) / 1e9 }' >>"$tmp/walls"
-        r=$(tail -n 1 "$tmp/rss")
-        [ "$r" -gt "$peak" ] && peak=$r
+        "$@"
         i=$((i + 1))
     done
     wall=$(median "$tmp/walls")
+    peak=$(sort -n "$tmp/peaks" | tail -n 1)
+}
+
+# The shell command line $1 with its standard output piped to wc -l; the peak is that of
+# the command line.
+pipeOnce() {
+    start=$(date +%s%N)
+    /usr/bin/time -f %M -o "$tmp/rss" sh -c "$1" | wc -l >"$tmp/count"
+    end=$(date +%s%N)
+    echo "$start $end" | awk '{ printf "%.6f\n", ($2 - $1) / 1e9 }' >>"$tmp/walls"
+    tail -n 1 "$tmp/rss" >>"$tmp/peaks"
     count=$(cat "$tmp/count")
 }
 
-# Runs one case of benchwindow $runs times, each in a fresh process. Sets wall, peak
-# and count from the lines it prints.
-measureWindow() { # case file
-    : >"$tmp/walls"
-    peak=0
-    i=0
-    while [ "$i" -lt "$runs" ]; do
-        if ! QT_QPA_PLATFORM=offscreen "$benchwindow" "$1" "$2" >"$tmp/line" 2>"$tmp/err"; then
-            cat "$tmp/err" >&2
-            exit 1
-        fi
-        sed -n 's/.* seconds=\([0-9.]*\).*/\1/p' "$tmp/line" >>"$tmp/walls"
-        r=$(sed -n 's/.* peak_kb=\([0-9]*\).*/\1/p' "$tmp/line")
-        [ "$r" -gt "$peak" ] && peak=$r
-        count=$(sed -n 's/.* lines=\([0-9]*\).*/\1/p' "$tmp/line")
-        i=$((i + 1))
-    done
-    wall=$(median "$tmp/walls")
+# One case of benchwindow in a fresh process, which prints its own time and peak.
+windowOnce() { # case file
+    if ! QT_QPA_PLATFORM=offscreen "$benchwindow" "$1" "$2" >"$tmp/line" 2>"$tmp/err"; then
+        cat "$tmp/err" >&2
+        exit 1
+    fi
+    sed -n 's/.* seconds=\([0-9.]*\).*/\1/p' "$tmp/line" >>"$tmp/walls"
+    sed -n 's/.* peak_kb=\([0-9]*\).*/\1/p' "$tmp/line" >>"$tmp/peaks"
+    count=$(sed -n 's/.* lines=\([0-9]*\).*/\1/p' "$tmp/line")
 }
+
 
 # Whether the awk condition $1 holds for the last measurement.
 meets() { awk -v t="$wall" -v a="$anchor" -v k="$peak" "BEGIN { print ($1) ? \"yes\" : \"**no**\" }"; }
@@ -135,17 +133,17 @@ for size in $sizes; do
     cat "$file" >/dev/null
     input="$(megabytes "$bytes") MB"
 
-    measurePipe "rg -o '$pattern' '$file'"
+    repeat pipeOnce "rg -o '$pattern' '$file'"
     row extract "$input" "$bytes" "rg -o" anchor
-    measurePipe "LC_ALL=C grep -oE '$posixPattern' '$file'"
+    repeat pipeOnce "LC_ALL=C grep -oE '$posixPattern' '$file'"
     row extract "$input" "$bytes" "LC_ALL=C grep -oE" compared
-    measurePipe "'$extract' '$file'"
+    repeat pipeOnce "'$extract' '$file'"
     row extract "$input" "$bytes" adrelio-extract compared \
         "<= 0.5 x rg, peak <= 1.5 x file" "$(meets "t <= 0.5 * a && k * 1024 <= 1.5 * $bytes")"
 
-    measurePipe "rg -o '$pattern' '$file' | sort -f"
+    repeat pipeOnce "rg -o '$pattern' '$file' | sort -f"
     row "extract and sort" "$input" "$bytes" "rg -o \\| sort -f" anchor
-    measurePipe "'$extract' --sort '$file'"
+    repeat pipeOnce "'$extract' --sort '$file'"
     row "extract and sort" "$input" "$bytes" "adrelio-extract --sort" compared
 done
 
@@ -156,24 +154,24 @@ linesBytes=$(stat -c %s "$lines")
 addresses=$(derivedFile addresses-1000k.txt "$big" sh -c "'$extract' '$big' | head -n 1000000")
 addressesBytes=$(stat -c %s "$addresses")
 
-measureWindow setplaintext "$big"
+repeat windowOnce setplaintext "$big"
 row "open, whole text shown" "100 MB" "$bigBytes" "bare setPlainText" anchor
-measureWindow drop-plain "$big"
+repeat windowOnce drop-plain "$big"
 row "open, whole text shown" "100 MB" "$bigBytes" "drop, option off" compared \
     "<= 1.2 x setPlainText" "$(meets "t <= 1.2 * a")"
-measureWindow drop-auto "$big"
+repeat windowOnce drop-auto "$big"
 row "open, option on" "100 MB" "$bigBytes" "drop, option on" alone \
     "<= 2 s, peak <= 800 MB" "$(meets "t <= 2 && k * 1024 <= 800e6")"
-measureWindow extract "$lines"
+repeat windowOnce extract "$lines"
 row "Extraire, 1.6 M lines" "$(megabytes "$linesBytes") MB" "$linesBytes" Extraire alone \
     "<= 1 s" "$(meets "t <= 1")"
-measureWindow collator-sort "$addresses"
+repeat windowOnce collator-sort "$addresses"
 row "sort, 1 M addresses" "$(megabytes "$addressesBytes") MB" "$addressesBytes" \
     "std::sort, QCollator::compare" anchor
-measureWindow sort "$addresses"
+repeat windowOnce sort "$addresses"
 row "sort, 1 M addresses" "$(megabytes "$addressesBytes") MB" "$addressesBytes" \
     "Trier la liste" compared "<= 0.8 x std::sort" "$(meets "t <= 0.8 * a")"
-measureWindow save "$addresses"
+repeat windowOnce save "$addresses"
 row "save, 1 M lines" "$(megabytes "$addressesBytes") MB" "$addressesBytes" \
     "Enregistrer ..." alone "<= 0.5 s" "$(meets "t <= 0.5")"
 
