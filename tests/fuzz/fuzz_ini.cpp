@@ -115,7 +115,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     const QString value = QString::fromUtf8(valueBytes.data(), qsizetype(valueBytes.size()));
     const bool fileExists = input.ConsumeBool();
     const std::string rest = input.ConsumeRemainingBytesAsString();
-    const QByteArray before = fileExists ? QByteArray(rest.data(), qsizetype(rest.size())) : QByteArray();
+    const QByteArray before =
+            fileExists ? QByteArray(rest.data(), qsizetype(rest.size())) : QByteArray();
 
     const QString fileName = workDir->filePath(QStringLiteral("profile.INI"));
     QFile::remove(fileName);

@@ -43,8 +43,9 @@ std::optional<int32_t> referenceParse(const std::u16string &s)
     if (digits.find_first_not_of(allowed) != std::u16string::npos)
         return std::nullopt;
     const size_t firstSignificant = digits.find_first_not_of(u'0');
-    const std::u16string significant =
-            firstSignificant == std::u16string::npos ? std::u16string() : digits.substr(firstSignificant);
+    const std::u16string significant = firstSignificant == std::u16string::npos
+            ? std::u16string()
+            : digits.substr(firstSignificant);
     if (significant.size() > (base == 16 ? 8u : 10u))
         return std::nullopt;
 
@@ -77,7 +78,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     const std::optional<int32_t> expected = referenceParse(text.toStdU16String());
     qint32 value = 12345;
     const bool converted = integerFromText(text, &value);
-    require(converted == expected.has_value(), "the rules accept exactly what the reference accepts");
+    require(converted == expected.has_value(),
+            "the rules accept exactly what the reference accepts");
     if (converted)
         require(value == *expected, "the rules give the reference's number");
     else

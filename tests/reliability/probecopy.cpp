@@ -12,8 +12,9 @@
 
 ProbeCopy::ProbeCopy(const QString &folder)
 {
-    const QString program = QDir(folder).filePath(QFileInfo(QStringLiteral(RELIABILITY_PROBE)).fileName());
-    if (QFile::copy(QStringLiteral(RELIABILITY_PROBE), program))
+    const QString original = QStringLiteral(RELIABILITY_PROBE);
+    const QString program = QDir(folder).filePath(QFileInfo(original).fileName());
+    if (QFile::copy(original, program))
         m_program = program;
     else
         m_error = QStringLiteral("cannot copy the probe to %1").arg(folder);
@@ -49,8 +50,9 @@ QList<QJsonObject> ProbeCopy::run(const QStringList &steps, bool asNobody)
     QProcess process;
     if (asNobody)
         process.start(QStringLiteral("runuser"),
-                      QStringList{QStringLiteral("-u"), QStringLiteral("nobody"), QStringLiteral("--"),
-                                  m_program} + steps);
+                      QStringList{QStringLiteral("-u"), QStringLiteral("nobody"),
+                                  QStringLiteral("--"), m_program}
+                              + steps);
     else
         process.start(m_program, steps);
     if (!process.waitForFinished(300000)) {

@@ -1,6 +1,8 @@
 #include "testfiles.h"
 
+#include <QDir>
 #include <QFile>
+#include <QRandomGenerator>
 
 #include <cstring>
 
@@ -14,19 +16,40 @@ QString systemReason(int errnum)
 
 QString openErrorBoxText(const QString &fileName, int errnum)
 {
-    return QStringLiteral("Impossible d'ouvrir le fichier \"%1\". %2.").arg(fileName, systemReason(errnum));
+    return QStringLiteral("Impossible d'ouvrir le fichier \"%1\". %2.")
+            .arg(fileName, systemReason(errnum));
 }
 
 QString createErrorBoxText(const QString &fileName, int errnum)
 {
-    return QStringLiteral("Impossible de créer le fichier \"%1\". %2.").arg(fileName, systemReason(errnum));
+    return QStringLiteral("Impossible de créer le fichier \"%1\". %2.")
+            .arg(fileName, systemReason(errnum));
+}
+
+QString placeholderText()
+{
+    return QStringLiteral("Déposez ici un fichier contenat des adresses EMAIL\n");
+}
+
+QStringList folderEntries(const QString &folder)
+{
+    return QDir(folder).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden);
 }
 
 bool writeFile(const QString &fileName, const QByteArray &bytes)
 {
     QFile file(fileName);
-    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(bytes) == bytes.size()
-            && file.flush();
+    return file.open(QIODevice::WriteOnly | QIODevice::Truncate)
+            && file.write(bytes) == bytes.size() && file.flush();
+}
+
+QByteArray randomBytes(qsizetype size, quint32 seed)
+{
+    QByteArray bytes(size, Qt::Uninitialized);
+    QRandomGenerator generator(seed);
+    for (char &byte : bytes)
+        byte = char(generator.bounded(256));
+    return bytes;
 }
 
 QByteArray fileBytes(const QString &fileName)

@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QStringList>
 
 // Small file helpers shared by the reliability tests.
 
@@ -12,7 +13,15 @@ QString systemReason(int errnum);
 QString openErrorBoxText(const QString &fileName, int errnum);
 QString createErrorBoxText(const QString &fileName, int errnum);
 
+// The line the text area shows until something is loaded, with its break.
+QString placeholderText();
+
+// Every entry of a folder, hidden ones included, by name.
+QStringList folderEntries(const QString &folder);
+
 bool writeFile(const QString &fileName, const QByteArray &bytes);
+// The same bytes for the same seed on every run.
+QByteArray randomBytes(qsizetype size, quint32 seed);
 // The bytes of a file; a null array when it cannot be read.
 QByteArray fileBytes(const QString &fileName);
 

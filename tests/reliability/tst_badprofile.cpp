@@ -11,7 +11,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QJsonArray>
-#include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -26,16 +25,6 @@ enum class ProfileTrouble {
 Q_DECLARE_METATYPE(ProfileTrouble)
 
 namespace {
-
-const QString placeholder = QStringLiteral("Déposez ici un fichier contenat des adresses EMAIL\n");
-
-QByteArray randomBytes(qsizetype size)
-{
-    QByteArray bytes(size, Qt::Uninitialized);
-    QRandomGenerator generator(7);
-    generator.fillRange(reinterpret_cast<quint32 *>(bytes.data()), size / 4);
-    return bytes;
-}
 
 // Whether every line of before is still in after, in the same order, leaving out the
 // entries that the window itself writes.
@@ -90,7 +79,8 @@ void TestBadProfile::initTestCase()
 void TestBadProfile::init()
 {
     QFile::remove(GetIniFileName());
-    m_programFolder = m_dir.filePath(QString::fromLatin1(QTest::currentDataTag()).replace(u' ', u'-'));
+    const QString tag = QString::fromLatin1(QTest::currentDataTag());
+    m_programFolder = m_dir.filePath(QString(tag).replace(u' ', u'-'));
 }
 
 void TestBadProfile::cleanup()
@@ -112,7 +102,7 @@ void TestBadProfile::startupReads_data()
     const QByteArray other = QFile::encodeName(m_other);
     QTest::newRow("missing") << QByteArray() << true << false;
     QTest::newRow("empty") << QByteArray("") << true << false;
-    QTest::newRow("binary garbage") << randomBytes(4096) << true << false;
+    QTest::newRow("binary garbage") << randomBytes(4096, 7) << true << false;
     QTest::newRow("line of 10 MB")
             << "[FICHIER]\nNOTE=" + QByteArray(10 << 20, 'n') + "\nIMPORT=" + list
                     + "\n[OPTIONS]\nchk_AUTO=0\n"
@@ -142,7 +132,7 @@ void TestBadProfile::startupReads()
     WindowDriver window;
     QCOMPARE(window.takeErrors(), QStringList());
     QCOMPARE(window.autoExtract(), autoExtract);
-    QCOMPARE(window.text(), reloads ? loadedText(fileBytes(m_list)) : placeholder);
+    QCOMPARE(window.text(), reloads ? loadedText(fileBytes(m_list)) : placeholderText());
 
     window.setAutoExtract(true);
     window.drop(m_list);
@@ -153,8 +143,9 @@ void TestBadProfile::startupReads()
     QCOMPARE(window.takeErrors(), QStringList());
     const QByteArray written = fileBytes(fileName);
     QVERIFY(keepsForeignLines(profile, written));
-    QCOMPARE(GetStr(QStringLiteral("FICHIER"), QStringLiteral("IMPORT"), QString(), QString()), m_list);
-    QCOMPARE(GetBool(QStringLiteral("OPTIONS"), QStringLiteral("chk_AUTO"), false, QString()), true);
+    QCOMPARE(GetStr(QStringLiteral("FICHIER"), QStringLiteral("IMPORT"), QString(), QString()),
+             m_list);
+    QVERIFY(GetBool(QStringLiteral("OPTIONS"), QStringLiteral("chk_AUTO"), false, QString()));
 }
 
 void TestBadProfile::unwritableProfile_data()
@@ -211,20 +202,21 @@ void TestBadProfile::unwritableProfile()
         firstSteps = QStringList{QStringLiteral("fsize=16")};
         break;
     }
-    const QStringList entries = QDir(folder).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden);
+    const QStringList entries = folderEntries(folder);
 
-    const QList<QJsonObject> steps = probe.run(firstSteps + QStringList{"drop=" + m_list, "close", "extract"},
-                                               asNobody);
+    const QList<QJsonObject> steps =
+            probe.run(firstSteps + QStringList{"drop=" + m_list, "close", "extract"}, asNobody);
     QVERIFY2(steps.size() == 4 + firstSteps.size(), qPrintable(probe.error()));
     const QJsonObject &startUp = steps.constFirst();
     const QJsonObject &drop = steps.at(steps.size() - 3);
     const QJsonObject &close = steps.at(steps.size() - 2);
     const QJsonObject &extract = steps.constLast();
 
-    const QJsonArray writeError{QStringLiteral("Impossible d'écrire dans %1.").arg(probe.profile())};
+    const QJsonArray writeError{
+            QStringLiteral("Impossible d'écrire dans %1.").arg(probe.profile())};
     QCOMPARE(startUp.value("errors").toArray(), QJsonArray());
     if (trouble == ProfileTrouble::Folder)
-        QCOMPARE(startUp.value("text").toString(), placeholder);
+        QCOMPARE(startUp.value("text").toString(), placeholderText());
     else
         QCOMPARE(startUp.value("text").toString(), QStringLiteral("depart@exemple.fr\n"));
     QCOMPARE(drop.value("errors").toArray(), writeError);
@@ -232,13 +224,14 @@ void TestBadProfile::unwritableProfile()
     QCOMPARE(close.value("errors").toArray(), writeError);
     QCOMPARE(close.value("closed").toBool(), false);
     QCOMPARE(extract.value("errors").toArray(), QJsonArray());
-    QCOMPARE(extract.value("text").toString(), QStringLiteral("<liste@exemple.fr>\nautre@exemple.fr\n"));
+    QCOMPARE(extract.value("text").toString(),
+             QStringLiteral("<liste@exemple.fr>\nautre@exemple.fr\n"));
 
     if (trouble == ProfileTrouble::Folder)
         QVERIFY(QFileInfo(probe.profile()).isDir());
     else
         QCOMPARE(fileBytes(probe.profile()), profile);
-    QCOMPARE(QDir(folder).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden), entries);
+    QCOMPARE(folderEntries(folder), entries);
 }
 
 QTEST_MAIN(TestBadProfile)

@@ -12,7 +12,6 @@
 #include <QFile>
 #include <QImage>
 #include <QJsonArray>
-#include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -140,9 +139,7 @@ QByteArray TestDropPaths::makePath(PathKind kind)
         return dir + "/enorme.txt";
     }
     case PathKind::RandomBytes: {
-        QByteArray bytes(64 * 1024, Qt::Uninitialized);
-        QRandomGenerator generator(20240521);
-        generator.fillRange(reinterpret_cast<quint32 *>(bytes.data()), bytes.size() / 4);
+        QByteArray bytes = randomBytes(64 * 1024, 20240521);
         bytes[0] = 'x'; // no byte-order mark by chance
         m_shownText = loadedText(bytes);
         textFile(QStringLiteral("hasard.bin"), bytes);
@@ -250,7 +247,8 @@ void TestDropPaths::dropPath()
     SaveBool(QStringLiteral("OPTIONS"), QStringLiteral("chk_AUTO"), m_autoExtract, QString());
     WindowDriver restarted;
     QCOMPARE(restarted.takeErrors(), QStringList());
-    QVERIFY(restarted.text() == (dropped == Loads ? m_shownText : QStringLiteral("avant@exemple.fr\n")));
+    const QString shown = dropped == Loads ? m_shownText : QStringLiteral("avant@exemple.fr\n");
+    QVERIFY(restarted.text() == shown);
 
     const QString next = textFile(QStringLiteral("suivant.txt"), "Moi <suivant@exemple.fr>\n");
     restarted.setAutoExtract(true);
@@ -270,7 +268,6 @@ void TestDropPaths::startupReload()
     const QByteArray local = makePath(kind);
     QVERIFY(writeFile(GetIniFileName(), "[OPTIONS]\nchk_AUTO=" + QByteArray::number(m_autoExtract)
                                                 + "\n[FICHIER]\nIMPORT=\"" + local + "\"\n"));
-    const QString placeholder = QStringLiteral("Déposez ici un fichier contenat des adresses EMAIL\n");
 
     WindowDriver window;
     if (remembered == Loads) {
@@ -281,7 +278,7 @@ void TestDropPaths::startupReload()
                 ? QStringList()
                 : QStringList{openErrorBoxText(QFile::decodeName(local), remembered)};
         QCOMPARE(window.takeErrors(), errors);
-        QCOMPARE(window.text(), placeholder);
+        QCOMPARE(window.text(), placeholderText());
     }
     QCOMPARE(window.autoExtract(), m_autoExtract);
 
@@ -321,8 +318,7 @@ void TestDropPaths::unreadableFile()
     steps = probe.run({"drop=" + readable}, asNobody);
     QCOMPARE(steps.size(), 2);
     QCOMPARE(steps[0].value("errors").toArray(), QJsonArray{openErrorBoxText(secret, EACCES)});
-    QCOMPARE(steps[0].value("text").toString(),
-             QStringLiteral("Déposez ici un fichier contenat des adresses EMAIL\n"));
+    QCOMPARE(steps[0].value("text").toString(), placeholderText());
     QCOMPARE(steps[1].value("errors").toArray(), QJsonArray());
     QCOMPARE(steps[1].value("text").toString(), QStringLiteral("lisible@exemple.fr\n"));
 }

@@ -50,8 +50,9 @@ void TestFailedSave::failedSave()
     QFETCH(SaveTrouble, trouble);
 
     QString reason;
-    const bool asNobody = trouble == SaveTrouble::ReadOnlyFile && ProbeCopy::canRunAsNobody(&reason);
-    if (trouble == SaveTrouble::ReadOnlyFile && !asNobody && geteuid() == 0)
+    const bool needsNobody = trouble == SaveTrouble::ReadOnlyFile;
+    const bool asNobody = needsNobody && ProbeCopy::canRunAsNobody(&reason);
+    if (needsNobody && !asNobody && geteuid() == 0)
         QSKIP(qPrintable(reason));
 
     QTemporaryDir dir;
@@ -87,7 +88,7 @@ void TestFailedSave::failedSave()
         error = QStringLiteral("Erreur d'écriture dans le flux.");
         break;
     }
-    const QStringList entries = QDir(dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden);
+    const QStringList entries = folderEntries(dir.path());
     const QString next = dir.filePath(QStringLiteral("nouveau.txt"));
     steps << "save=" + target << QStringLiteral("fsize=none") << "save=" + next;
 
@@ -106,7 +107,7 @@ void TestFailedSave::failedSave()
     QStringList after = entries;
     after.append(QStringLiteral("nouveau.txt"));
     after.sort();
-    QCOMPARE(QDir(dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden), after);
+    QCOMPARE(folderEntries(dir.path()), after);
 }
 
 QTEST_MAIN(TestFailedSave)

@@ -7,14 +7,23 @@
 #include <QCoreApplication>
 #include <QDialogButtonBox>
 #include <QDropEvent>
-#include <QPushButton>
 #include <QFileDialog>
 #include <QGuiApplication>
 #include <QLineEdit>
 #include <QMimeData>
 #include <QPlainTextEdit>
+#include <QPushButton>
 #include <QTextDocument>
 #include <QTimer>
+
+namespace {
+
+QPlainTextEdit *textArea(TForm1 *window)
+{
+    return window->findChild<QPlainTextEdit *>(QStringLiteral("Memo1"));
+}
+
+} // namespace
 
 WindowDriver::WindowDriver()
 {
@@ -38,7 +47,7 @@ QStringList WindowDriver::takeErrors()
 
 void WindowDriver::drop(const QUrl &url)
 {
-    QWidget *area = m_window->findChild<QPlainTextEdit *>(QStringLiteral("Memo1"))->viewport();
+    QWidget *area = textArea(m_window.get())->viewport();
     QMimeData mime;
     mime.setUrls({url});
     const QPoint pos = area->rect().center();
@@ -71,7 +80,8 @@ void WindowDriver::save(const QString &fileName)
     // The dialog runs its own event loop; the name is typed once it is up.
     QTimer::singleShot(0, dialog, [dialog, fileName] {
         dialog->findChild<QLineEdit *>(QStringLiteral("fileNameEdit"))->setText(fileName);
-        dialog->findChild<QDialogButtonBox *>(QStringLiteral("buttonBox"))->button(QDialogButtonBox::Save)->click();
+        auto *buttons = dialog->findChild<QDialogButtonBox *>(QStringLiteral("buttonBox"));
+        buttons->button(QDialogButtonBox::Save)->click();
     });
     trigger("Enregistrer1");
 }
@@ -85,8 +95,8 @@ bool WindowDriver::close()
 // character and separates the lines with U+2029.
 QString WindowDriver::text() const
 {
-    const QTextDocument *document = m_window->findChild<QPlainTextEdit *>(QStringLiteral("Memo1"))->document();
-    return document->toRawText().replace(QChar::ParagraphSeparator, u'\n');
+    const QString raw = textArea(m_window.get())->document()->toRawText();
+    return QString(raw).replace(QChar::ParagraphSeparator, u'\n');
 }
 
 void WindowDriver::trigger(const char *entry)
