@@ -2,16 +2,18 @@
 # Builds Adrelio with its tests and benchmarks and runs every test. Then builds the whole
 # test suite again with clang, AddressSanitizer and UndefinedBehaviorSanitizer (leaks
 # checked at exit) in build-asan/, runs it, and runs each libFuzzer target of that build
-# for a bounded time.
+# for a bounded time. A failing stage does not stop the later ones; the exit status says
+# whether all passed.
 set -e
 cd "$(dirname "$0")/.."
 root=$(pwd)
 jobs=$(nproc)
+failed=""
 scripts/deps.sh test
 
 cmake -S . -B build -DADRELIO_BUILD_TESTS=ON -DADRELIO_BUILD_BENCH=ON >/dev/null
 cmake --build build --parallel "$jobs"
-(cd build && ctest --output-on-failure --timeout 600)
+(cd build && ctest --output-on-failure --timeout 600) || failed="$failed tests"
 
 # One clang build serves both the sanitized suite and the fuzz targets; -O1 keeps the
 # sanitized code quick to build and still fast enough to run.
@@ -24,7 +26,7 @@ cmake --build build-asan --parallel "$jobs"
 export ASAN_OPTIONS=detect_leaks=1
 export LSAN_OPTIONS="suppressions=$root/tests/reliability/lsan.supp:print_suppressions=0"
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
-(cd build-asan && ctest --output-on-failure --timeout 900)
+(cd build-asan && ctest --output-on-failure --timeout 900) || failed="$failed sanitized-tests"
 
 # New inputs go to a scratch corpus, the committed seeds stay as they are; a failing
 # input is kept in build-asan/fuzz-work/.
@@ -32,11 +34,17 @@ for target in fuzz_splitter fuzz_decode fuzz_ini fuzz_integertext; do
     work=build-asan/fuzz-work/$target
     mkdir -p "$work"
     echo "Fuzzing $target for 20 s"
-    if ! build-asan/fuzz/$target -max_total_time=20 -rss_limit_mb=2048 -timeout=30 \
+    if build-asan/fuzz/$target -max_total_time=20 -rss_limit_mb=2048 -timeout=30 \
             -artifact_prefix="$work/" "$work" "tests/fuzz/corpus/$target" >"$work.log" 2>&1; then
+        grep -h '^Done' "$work.log"
+    else
         tail -n 40 "$work.log"
         echo "$target found a failing input; it is in $work/" >&2
-        exit 1
+        failed="$failed $target"
     fi
-    grep -h '^Done' "$work.log"
 done
+
+if [ -n "$failed" ]; then
+    echo "Failed:$failed" >&2
+    exit 1
+fi

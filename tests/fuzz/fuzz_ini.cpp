@@ -35,18 +35,10 @@ QString nameFrom(FuzzedDataProvider &input)
     return name;
 }
 
-QStringView trimmedName(QStringView name)
-{
-    while (!name.isEmpty() && (name.front() == u' ' || name.front() == u'\t'))
-        name = name.sliced(1);
-    while (!name.isEmpty() && (name.back() == u' ' || name.back() == u'\t'))
-        name.chop(1);
-    return name;
-}
-
+// The only blanks the names hold are spaces and tabs, which are what the reader trims.
 bool sameName(QStringView a, QStringView b)
 {
-    return trimmedName(a).compare(trimmedName(b), Qt::CaseInsensitive) == 0;
+    return a.trimmed().compare(b.trimmed(), Qt::CaseInsensitive) == 0;
 }
 
 // A value reads back as written unless blanks or a pair of quotes surround it, which the
