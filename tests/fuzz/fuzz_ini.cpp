@@ -58,10 +58,18 @@ bool readsBackAsWritten(const QString &value)
     return true;
 }
 
-// Every line of before is still there, in order, and only the lines of the entry were
-// added or changed.
-bool keepsForeignLines(const QByteArray &before, const QByteArray &after, bool keyExisted)
+// The UTF-8 mark stays where it was, every line of before is still there, in order, and
+// only the lines of the entry were added or changed. The mark belongs to no line: an
+// entry may go right after it.
+bool keepsForeignLines(QByteArray before, QByteArray after, bool keyExisted)
 {
+    const QByteArray mark("\xEF\xBB\xBF");
+    if (before.startsWith(mark) != after.startsWith(mark))
+        return false;
+    if (before.startsWith(mark)) {
+        before.remove(0, mark.size());
+        after.remove(0, mark.size());
+    }
     const QByteArrayList old = before.split('\n');
     const QByteArrayList now = after.split('\n');
     if (keyExisted) {
