@@ -4,6 +4,7 @@
 #include "app/errorbox.h"
 #include "app/imagelist.h"
 #include "app/mainicon.h"
+#include "app/progressguard.h"
 #include "app/tooltipstyle.h"
 #include "drop/tjvdragdrop.h"
 #include "extract/extraction.h"
@@ -31,6 +32,11 @@ namespace {
 const QString importSection = QStringLiteral("FICHIER");
 const QString importKey = QStringLiteral("IMPORT");
 
+const QString readingLabel = QStringLiteral("Lecture du fichier…");
+const QString extractingLabel = QStringLiteral("Extraction des adresses…");
+const QString sortingLabel = QStringLiteral("Tri de la liste…");
+const QString savingLabel = QStringLiteral("Enregistrement…");
+
 QFont windowFont()
 {
     QFont font = QFontDatabase::families().contains(QLatin1String("Tahoma"))
@@ -51,6 +57,18 @@ bool fileExistsAt(const QString &fileName)
     if (!info.exists() || info.isDir())
         return false;
     return !info.isSymLink() || info.isReadable();
+}
+
+// The addresses that loading file into the area and running Extract would give. The bytes
+// of a UTF-8 file are scanned as they stand, unless they hold a character that the area
+// takes as a line break.
+QStringList addressesOfFile(const RawTextFile &file, const Progress &progress)
+{
+    const bool utf8 = file.encoding == TEncoding::UTF8 || file.encoding == TEncoding::ANSI;
+    if (utf8 && !TMemoStrings::mayHoldAreaBreaks(QByteArrayView(file.bytes).sliced(file.bodyStart)))
+        return extractAddressesFromFile(file, progress);
+    return extractAddressesFromText(TMemoStrings::withAreaBreaks(decodeText(file, progress)),
+                                    progress);
 }
 
 bool isPrimaryButton(const QMouseEvent *event)
@@ -110,9 +128,13 @@ TForm1::TForm1(QWidget *parent)
     JvDragDrop1 = new TJvDragDrop(this);
     JvDragDrop1->setObjectName(QStringLiteral("JvDragDrop1"));
     JvDragDrop1->SetDropTarget(Memo1);
+    // The drop is taken at once and the file loaded afterwards, so that the file manager
+    // that sent it does not wait for the load.
     connect(JvDragDrop1, &TJvDragDrop::OnDrop, this,
             [this](TJvDragDrop *sender, QPoint pos, const QStringList &files) {
-                runHandler([&] { JvDragDrop1Drop(sender, pos, files); });
+                QMetaObject::invokeMethod(this, [this, sender, pos, files] {
+                    runHandler([&] { JvDragDrop1Drop(sender, pos, files); });
+                }, Qt::QueuedConnection);
             });
 
     connect(qApp, &QGuiApplication::commitDataRequest, this, &TForm1::endSession);
@@ -266,15 +288,13 @@ void TForm1::updateEditActions()
     EditionEditCopy1->setEnabled(focused && Memo1->textCursor().hasSelection());
 }
 
-// The text area's own copy would separate lines with '\n'; the clipboard gets the text
-// as the list holds it, with CR LF breaks. An empty selection leaves the clipboard alone.
+// The text area's own copy, run here so that running out of memory reaches the error box.
+// An empty selection leaves the clipboard alone.
 void TForm1::copySelection()
 {
-    QString text = Memo1->textCursor().selectedText();
-    if (text.isEmpty())
+    if (!Memo1->textCursor().hasSelection())
         return;
-    text.replace(QChar::ParagraphSeparator, QLatin1String("\r\n"));
-    QGuiApplication::clipboard()->setText(text);
+    QGuiApplication::clipboard()->setMimeData(Memo1->createMimeDataFromSelection());
 }
 
 void TForm1::setTitle(const QString &title)
@@ -290,17 +310,37 @@ void TForm1::FormCreate()
     GetPosition(this, QString());
     GetComponents(this, QString());
     const QString fileName = GetStr(importSection, importKey, QString(), QString());
-    if (!fileExistsAt(fileName))
-        return;
+    if (fileExistsAt(fileName))
+        loadFile(fileName);
+}
+
+// With "Extraction automatique" on, the addresses are extracted straight from the file:
+// that gives the list that loading it and running Extract would give, without putting the
+// whole text into the area first. remember runs once the file has been read.
+void TForm1::loadFile(const QString &fileName, const std::function<void()> &remember)
+{
+    ProgressGuard guard(Memo1);
     TMemoStrings *lines = Memo1->Lines();
-    if (chk_AUTO->isChecked()) {
-        // Extracting straight from the file gives the list that loading it and running
-        // Extract would give, without putting the whole text into the area first.
-        const RawTextFile file = readTextFile(fileName, lines->DefaultEncoding());
-        lines->Assign(TStringList(extractAddressesFromFile(file)));
-    } else {
-        lines->LoadFromFile(fileName);
+    if (!chk_AUTO->isChecked()) {
+        lines->LoadFromFile(fileName, guard.step(readingLabel));
+        if (remember)
+            remember();
+        return;
     }
+
+    RawTextFile file = readTextFile(fileName, lines->DefaultEncoding(), guard.step(readingLabel));
+    const TStringList addresses(addressesOfFile(file, guard.step(extractingLabel)));
+    if (remember) {
+        try {
+            remember();
+        } catch (...) {
+            // Without the extraction the list holds the file's lines.
+            lines->LoadFromRawFile(file);
+            throw;
+        }
+    }
+    file = RawTextFile();
+    lines->Assign(addresses);
 }
 
 void TForm1::FormClose()
@@ -329,7 +369,8 @@ void TForm1::Enregistrer1Click()
     SaveDialog1->setDefaultSuffix(QStringLiteral("TXT"));
     if (SaveDialog1->exec() != QDialog::Accepted)
         return;
-    Memo1->Lines()->SaveToFile(SaveDialog1->selectedFiles().constFirst());
+    ProgressGuard guard(Memo1);
+    Memo1->Lines()->SaveToFile(SaveDialog1->selectedFiles().constFirst(), guard.step(savingLabel));
 }
 
 void TForm1::COPYClick()
@@ -342,13 +383,18 @@ void TForm1::COPYClick()
 
 void TForm1::SORTClick()
 {
-    MEMO_Sort(Memo1);
+    ProgressGuard guard(Memo1);
+    MEMO_Sort(Memo1, guard.step(sortingLabel));
 }
 
+// The whole text read at once gives the fields that reading it line by line gives.
 void TForm1::ExtractExecute()
 {
+    ProgressGuard guard(Memo1);
     TMemoStrings *lines = Memo1->Lines();
-    lines->Assign(extractAddresses(*lines));
+    const TStringList addresses(
+            extractAddressesFromText(lines->textWithLineFeeds(), guard.step(extractingLabel)));
+    lines->Assign(addresses);
 }
 
 void TForm1::Memo1Click()
@@ -363,10 +409,7 @@ void TForm1::JvDragDrop1Drop(TJvDragDrop *, QPoint, const QStringList &value)
     if (value.isEmpty())
         return;
     const QString &fileName = value.constFirst();
-    Memo1->Lines()->LoadFromFile(fileName);
-    SaveStr(importSection, importKey, fileName, QString());
-    if (chk_AUTO->isChecked())
-        ExtractExecute();
+    loadFile(fileName, [&fileName] { SaveStr(importSection, importKey, fileName, QString()); });
 }
 
 QAction *TForm1::entryForShortcut(const QKeyEvent *event) const

@@ -5,6 +5,8 @@
 #include <QStringList>
 #include <QWidget>
 
+#include <functional>
+
 class ImageList;
 class MemoEdit;
 class TJvDragDrop;
@@ -66,6 +68,7 @@ private:
     bool filterMemoEvent(QEvent *event);
     bool filterViewportEvent(QMouseEvent *event);
     void setTitle(const QString &title);
+    void loadFile(const QString &fileName, const std::function<void()> &remember = {});
 
     MemoEdit *Memo1;
     QMenu *PopupMenu1;

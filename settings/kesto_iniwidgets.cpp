@@ -43,16 +43,19 @@ bool frameUnknown(const QWidget *window)
 }
 
 // A window's position and size are those of its outer frame; its client area is the
-// frame less the frame's margins. A size equal to the present one changes nothing, so a
-// window restored without an entry keeps its client size once it is framed.
+// frame less the frame's margins. A value equal to the present one changes nothing: a
+// window restored without an entry keeps its client size once it is framed, and a window
+// that was never moved is still placed by the window manager.
 void setLeft(QWidget *window, int left)
 {
-    window->move(left, window->frameGeometry().y());
+    if (left != window->frameGeometry().x())
+        window->move(left, window->frameGeometry().y());
 }
 
 void setTop(QWidget *window, int top)
 {
-    window->move(window->frameGeometry().x(), top);
+    if (top != window->frameGeometry().y())
+        window->move(window->frameGeometry().x(), top);
 }
 
 void setOuterSize(QWidget *window, int width, int height)

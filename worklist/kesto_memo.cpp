@@ -42,7 +42,7 @@ int rowCount(MemoEdit *memo, const QTextBlock &block)
 void MEMO_Sort(MemoEdit *MEMO, const Progress &progress)
 {
     TStringList Temp;
-    Temp.Assign(*MEMO->Lines());
+    MEMO->Lines()->CopyTo(Temp);
     Temp.Sort(progress);
     MEMO->Lines()->Assign(Temp);
 }

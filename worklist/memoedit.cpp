@@ -1,6 +1,7 @@
 #include "worklist/memoedit.h"
 
 #include <QKeyEvent>
+#include <QMimeData>
 
 MemoEdit::MemoEdit(QWidget *parent)
     : QPlainTextEdit(parent)
@@ -19,6 +20,12 @@ void MemoEdit::addPlaceholderLine()
     m_lines.Add(QStringLiteral("Déposez ici un fichier contenat des adresses EMAIL"));
 }
 
+void MemoEdit::replaceText(const QString &text)
+{
+    emit replacingText(text.size());
+    setPlainText(text);
+}
+
 void MemoEdit::keyPressEvent(QKeyEvent *event)
 {
     // Shift+Enter would insert a soft line separator: it looks like a break but leaves
@@ -29,4 +36,11 @@ void MemoEdit::keyPressEvent(QKeyEvent *event)
         return;
     }
     QPlainTextEdit::keyPressEvent(event);
+}
+
+QMimeData *MemoEdit::createMimeDataFromSelection() const
+{
+    auto *mimeData = new QMimeData;
+    mimeData->setText(TMemoStrings::withCrLfBreaks(textCursor().selectedText()));
+    return mimeData;
 }

@@ -22,6 +22,20 @@ public:
     // start.
     void addPlaceholderLine();
 
+    // Puts text, with '\n' breaks, in place of the whole content in one step that cannot
+    // be undone; the caret ends at the start.
+    void replaceText(const QString &text);
+
+    // The selection as copy, cut and drag hand it on: the text as the list holds it, with
+    // CR LF breaks, every character kept (the plain text of a document fragment would
+    // turn U+00A0 into a space and give '\n' breaks).
+    QMimeData *createMimeDataFromSelection() const override;
+
+signals:
+    // The area is about to take a whole new text of size units. That step reports no
+    // progress and cannot be interrupted; on a large text it takes seconds.
+    void replacingText(qsizetype size);
+
 protected:
     void keyPressEvent(QKeyEvent *event) override;
 

@@ -7,6 +7,7 @@
 #include <QTextDocument>
 
 #include <algorithm>
+#include <cstring>
 
 namespace {
 
@@ -35,6 +36,18 @@ bool holdsText(const QTextDocument *document, QStringView text)
             return false;
     }
     return true;
+}
+
+// The document's own text keeps U+00A0 as it is, which its plain text would turn into a
+// space, and separates blocks by U+2029, which nothing else in the document can hold.
+QString rawText(const MemoEdit *memo)
+{
+    return memo->document()->toRawText();
+}
+
+bool isAreaBreak(QChar c)
+{
+    return c == QChar::ParagraphSeparator || c == QChar(0xFDD0) || c == QChar(0xFDD1);
 }
 
 // Drawing resumes also when putting the text in fails.
@@ -106,7 +119,11 @@ int TMemoStrings::Add(const QString &s)
 void TMemoStrings::Assign(const TStrings &source)
 {
     const int count = source.Count();
+    qsizetype size = count;
+    for (int i = 0; i < count; ++i)
+        size += source.Strings(i).size();
     QString text;
+    text.reserve(size);
     for (int i = 0; i < count; ++i) {
         text += withHardBreaks(source.Strings(i));
         text += QLatin1Char('\n');
@@ -114,27 +131,89 @@ void TMemoStrings::Assign(const TStrings &source)
 
     UpdateBlock update(*this);
     CopyAttributes(source);
-    m_memo->setPlainText(text);
+    m_memo->replaceText(text);
     m_memo->moveCursor(QTextCursor::End);
 }
 
 QString TMemoStrings::Text() const
 {
-    // The raw text keeps U+00A0 as it is and separates blocks by U+2029, which nothing
-    // else in the document can hold. The breaks are widened in one pass: replacing them
-    // one by one moves the rest of a large text for each of them.
-    const QString raw = m_memo->document()->toRawText();
-    const QStringView rawView(raw);
-    QString text(raw.size() + rawView.count(QChar::ParagraphSeparator), Qt::Uninitialized);
+    return withCrLfBreaks(rawText(m_memo));
+}
+
+void TMemoStrings::CopyTo(TStringList &target) const
+{
+    target.items() = lines();
+    target.SetDefaultEncoding(DefaultEncoding());
+    target.SetEncoding(Encoding() == TEncoding::None ? TEncoding::ANSI : Encoding());
+    target.SetWriteBOM(WriteBOM());
+    target.SetDelimiter(Delimiter());
+    target.SetQuoteChar(QuoteChar());
+    target.SetStrictDelimiter(StrictDelimiter());
+}
+
+QStringList TMemoStrings::lines() const
+{
+    QStringList lines = rawText(m_memo).split(QChar::ParagraphSeparator);
+    if (lines.constLast().isEmpty())
+        lines.removeLast();
+    return lines;
+}
+
+QString TMemoStrings::textWithLineFeeds() const
+{
+    return rawText(m_memo).replace(QChar::ParagraphSeparator, QLatin1Char('\n'));
+}
+
+void TMemoStrings::LoadFromRawFile(const RawTextFile &file)
+{
+    const QString text = decodeText(file);
+    UpdateBlock update(*this);
+    SetEncoding(file.encoding);
+    SetLoadedText(text);
+}
+
+// The breaks are widened in one pass: replacing them one by one moves the rest of a large
+// text for each of them.
+QString TMemoStrings::withCrLfBreaks(QStringView raw)
+{
+    QString text(raw.size() + raw.count(QChar::ParagraphSeparator), Qt::Uninitialized);
     QChar *out = text.data();
     qsizetype from = 0;
-    for (qsizetype at; (at = rawView.indexOf(QChar::ParagraphSeparator, from)) >= 0; from = at + 1) {
+    for (qsizetype at; (at = raw.indexOf(QChar::ParagraphSeparator, from)) >= 0; from = at + 1) {
         out = std::copy(raw.cbegin() + from, raw.cbegin() + at, out);
         *out++ = QLatin1Char('\r');
         *out++ = QLatin1Char('\n');
     }
     std::copy(raw.cbegin() + from, raw.cend(), out);
     return text;
+}
+
+QString TMemoStrings::withAreaBreaks(QString text)
+{
+    for (QChar &c : text) {
+        if (isAreaBreak(c))
+            c = QLatin1Char('\n');
+    }
+    return text;
+}
+
+// U+2029 is E2 80 A9 in UTF-8, U+FDD0 and U+FDD1 are EF B7 90 and EF B7 91. Ill-formed
+// bytes around them do not change how they decode.
+bool TMemoStrings::mayHoldAreaBreaks(QByteArrayView utf8)
+{
+    const auto *begin = reinterpret_cast<const uchar *>(utf8.data());
+    const auto *end = begin + utf8.size();
+    for (const uchar lead : { uchar(0xE2), uchar(0xEF) }) {
+        for (const uchar *p = begin; (p = static_cast<const uchar *>(std::memchr(p, lead, end - p)));
+             ++p) {
+            if (end - p < 3)
+                break;
+            if (lead == 0xE2 ? p[1] == 0x80 && p[2] == 0xA9
+                             : p[1] == 0xB7 && (p[2] == 0x90 || p[2] == 0x91))
+                return true;
+        }
+    }
+    return false;
 }
 
 void TMemoStrings::SetUpdateState(bool updating)
@@ -148,5 +227,5 @@ void TMemoStrings::SetLoadedText(const QString &text)
 {
     if (holdsText(m_memo->document(), text))
         return;
-    m_memo->setPlainText(text);
+    m_memo->replaceText(text);
 }

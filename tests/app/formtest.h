@@ -2,11 +2,17 @@
 
 #include "app/errorbox.h"
 #include "settings/kesto_ini.h"
+#include "worklist/memoedit.h"
 
 #include <QApplication>
+#include <QDropEvent>
 #include <QFile>
+#include <QMimeData>
 #include <QStringList>
+#include <QTemporaryDir>
+#include <QTest>
 #include <QTimer>
+#include <QUrl>
 #include <QWidget>
 
 #include <functional>
@@ -31,6 +37,45 @@ inline QByteArray readProfile()
 {
     QFile file(profilePath());
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// A profile that names fileName as the last file dropped, with the option as given and a
+// placement.
+inline QByteArray profileWithFile(const QString &fileName, bool autoExtract)
+{
+    return "[" + ExeName(false).toUtf8() + "]\nForm1=30:40:500:300\n[FICHIER]\nIMPORT="
+            + fileName.toUtf8() + "\n[OPTIONS]\nchk_AUTO=" + (autoExtract ? "1" : "0") + "\n";
+}
+
+inline QString writeFile(const QTemporaryDir &dir, const QString &name, const QByteArray &content)
+{
+    const QString path = dir.filePath(name);
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(content) != content.size())
+        qFatal("cannot write a test file");
+    return path;
+}
+
+// Drops files on the text area as the desktop does: a drag that enters, then the drop.
+// The drop is taken before the file is loaded, which happens once the event loop runs.
+inline void dropFiles(MemoEdit *memo, const QStringList &fileNames)
+{
+    QList<QUrl> urls;
+    for (const QString &fileName : fileNames)
+        urls.append(QUrl::fromLocalFile(fileName));
+    QMimeData mimeData;
+    mimeData.setUrls(urls);
+    QWidget *viewport = memo->viewport();
+    const QPoint pos(40, 30);
+    QDragEnterEvent enter(pos, Qt::CopyAction, &mimeData, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(viewport, &enter);
+    QVERIFY(enter.isAccepted());
+    QDropEvent drop(QPointF(pos), Qt::CopyAction, &mimeData, Qt::LeftButton, Qt::NoModifier);
+    const QString before = memo->Lines()->Text();
+    QCoreApplication::sendEvent(viewport, &drop);
+    QVERIFY(drop.isAccepted());
+    QCOMPARE(memo->Lines()->Text(), before);
+    QCoreApplication::sendPostedEvents();
 }
 
 // Collects the texts the error box would show, instead of opening it.

@@ -1,14 +1,12 @@
 #include "app/unit1.h"
+#include "extract/extraction.h"
 #include "formtest.h"
 #include "worklist/memoedit.h"
 
 #include <QAction>
 #include <QDir>
-#include <QDropEvent>
-#include <QMimeData>
 #include <QTemporaryDir>
 #include <QTest>
-#include <QUrl>
 
 #include <memory>
 
@@ -30,14 +28,14 @@ class tst_Startup : public QObject
     Q_OBJECT
 
 private slots:
-    void initTestCase();
     void init();
     void cleanup();
 
     void firstStart();
     void rememberedFile_data();
     void rememberedFile();
-    void rememberedFileExtractsAsTheMenuDoes();
+    void extractionPathsAgree_data();
+    void extractionPathsAgree();
     void rememberedPathSkipped_data();
     void rememberedPathSkipped();
     void faultyPlacement();
@@ -51,10 +49,12 @@ private slots:
     void dropWithUnwritableProfile();
 
 private:
-    QString writeFile(const QString &name, const QByteArray &content);
-    QByteArray profileWithFile(const QString &fileName, bool autoExtract) const;
+    QString writeFile(const QString &name, const QByteArray &content)
+    {
+        return ::writeFile(*m_dir, name, content);
+    }
     void createForm();
-    void dropFiles(const QStringList &fileNames);
+    void dropFiles(const QStringList &fileNames) { ::dropFiles(m_memo, fileNames); }
     QString text() const { return m_memo->Lines()->Text(); }
     QAction *option() const { return m_form->findChild<QAction *>(QStringLiteral("chk_AUTO")); }
 
@@ -62,13 +62,7 @@ private:
     std::unique_ptr<ErrorBoxes> m_boxes;
     std::unique_ptr<TForm1> m_form;
     MemoEdit *m_memo = nullptr;
-    QString m_section;
 };
-
-void tst_Startup::initTestCase()
-{
-    m_section = ExeName(false);
-}
 
 void tst_Startup::init()
 {
@@ -87,45 +81,11 @@ void tst_Startup::cleanup()
     m_dir.reset();
 }
 
-QString tst_Startup::writeFile(const QString &name, const QByteArray &content)
-{
-    const QString path = m_dir->filePath(name);
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        qFatal("cannot write a test file");
-    file.write(content);
-    return path;
-}
-
-QByteArray tst_Startup::profileWithFile(const QString &fileName, bool autoExtract) const
-{
-    return "[" + m_section.toUtf8() + "]\nForm1=30:40:500:300\n[FICHIER]\nIMPORT=" + fileName.toUtf8()
-            + "\n[OPTIONS]\nchk_AUTO=" + (autoExtract ? "1" : "0") + "\n";
-}
-
 void tst_Startup::createForm()
 {
     m_form = std::make_unique<TForm1>();
     m_memo = m_form->findChild<MemoEdit *>(QStringLiteral("Memo1"));
     QVERIFY(m_memo);
-}
-
-// Drops files on the text area as the desktop does: a drag that enters, then the drop.
-void tst_Startup::dropFiles(const QStringList &fileNames)
-{
-    QList<QUrl> urls;
-    for (const QString &fileName : fileNames)
-        urls.append(QUrl::fromLocalFile(fileName));
-    QMimeData mimeData;
-    mimeData.setUrls(urls);
-    QWidget *viewport = m_memo->viewport();
-    const QPoint pos(40, 30);
-    QDragEnterEvent enter(pos, Qt::CopyAction, &mimeData, Qt::LeftButton, Qt::NoModifier);
-    QCoreApplication::sendEvent(viewport, &enter);
-    QVERIFY(enter.isAccepted());
-    QDropEvent drop(QPointF(pos), Qt::CopyAction, &mimeData, Qt::LeftButton, Qt::NoModifier);
-    QCoreApplication::sendEvent(viewport, &drop);
-    QVERIFY(drop.isAccepted());
 }
 
 void tst_Startup::firstStart()
@@ -134,6 +94,8 @@ void tst_Startup::firstStart()
     QVERIFY(m_boxes->texts().isEmpty());
     QCOMPARE(m_form->windowTitle(), App_Caption(QString()));
     QCOMPARE(m_form->size(), QSize(600, 394));
+    // The window manager places it.
+    QVERIFY(!m_form->testAttribute(Qt::WA_Moved));
     QVERIFY(option()->isChecked());
     QCOMPARE(text(), placeholder);
     QVERIFY(!QFile::exists(profilePath()));
@@ -175,32 +137,61 @@ void tst_Startup::rememberedFile()
     QCOMPARE(m_form->frameGeometry(), QRect(30, 40, 500, 300));
 }
 
-// The start-up extracts straight from the file; the result must be the one of loading
-// the file and choosing "Extraire", on text that the splitter finds tricky too.
-void tst_Startup::rememberedFileExtractsAsTheMenuDoes()
+static QByteArray utf16Le(const char16_t *text)
 {
-    QByteArray content;
+    QByteArray bytes("\xFF\xFE");
+    for (const char16_t *p = text; *p; ++p)
+        bytes += char(*p & 0xFF) + QByteArray(1, char(*p >> 8));
+    return bytes;
+}
+
+void tst_Startup::extractionPathsAgree_data()
+{
+    QTest::addColumn<QByteArray>("content");
+
+    QByteArray tricky;
     for (int i = 0; i < 200; ++i) {
-        content += "\"Nom, Prénom " + QByteArray::number(i) + "\" <p" + QByteArray::number(i)
+        tricky += "\"Nom, Prénom " + QByteArray::number(i) + "\" <p" + QByteArray::number(i)
                 + "@x.fr>,,a@b@c \t\"w v@u\"\r\n\"x,y@z\",mailto:m@n.org; (q@r),\r";
     }
-    content += "\xFF\xFE tail@ansi\n";
+    tricky += "\xFF\xFE tail@ansi\n";
+    QTest::newRow("tricky lines, ill-formed bytes") << tricky;
+    QTest::newRow("quotes across lines, no final break")
+            << QByteArray("\"a b@c\nd@e\" f@g\r\n\r\n\n\"h@i");
+    QTest::newRow("no-break space") << QByteArray("a\xC2\xA0" "b@c d@e\xC2\xA0\n");
+    QTest::newRow("zero bytes") << QByteArray("a@b\0c@d\0\0e\n", 12);
+    QTest::newRow("paragraph separator") << QByteArray("a@b\xE2\x80\xA9" "c@d \"e\xE2\x80\xA9@f\"\n");
+    QTest::newRow("frame characters") << QByteArray("x@y\xEF\xB7\x90z@w \xEF\xB7\x91q@r\xEF\xB7\x92s@t");
+    QTest::newRow("line separator") << QByteArray("a@b\xE2\x80\xA8" "c@d");
+    QTest::newRow("UTF-8 mark") << QByteArray("\xEF\xBB\xBF" "é@x \"y\xE2\x80\xA9z@w\"");
+    QTest::newRow("UTF-16") << utf16Le(u"a@b\u2029cd\r\n\"e\u00A0@f\uFDD1g h@i\"");
+    QTest::newRow("empty") << QByteArray();
+}
+
+// Extracting straight from a file, at start-up and for a drop, and "Extraire" reading the
+// whole text at once, must each give what splitting the area's lines one by one gives.
+void tst_Startup::extractionPathsAgree()
+{
+    QFETCH(QByteArray, content);
     const QString fileName = writeFile(QStringLiteral("dur.txt"), content);
 
     writeProfile(profileWithFile(fileName, false));
     createForm();
-    option()->setChecked(true);
+    const QString expected = extractAddresses(*m_memo->Lines()).Text();
     m_form->findChild<QAction *>(QStringLiteral("Extract"))->trigger();
-    const QString throughArea = text();
-    const TEncoding encodingThroughArea = m_memo->Lines()->Encoding();
+    QCOMPARE(text(), expected);
+    QCOMPARE(m_memo->Lines()->Encoding(), TEncoding::ANSI);
     m_form.reset();
 
     writeProfile(profileWithFile(fileName, true));
     createForm();
+    QCOMPARE(text(), expected);
+    QCOMPARE(m_memo->Lines()->Encoding(), TEncoding::ANSI);
+
+    m_memo->setPlainText(QStringLiteral("liste en cours"));
+    dropFiles({ fileName });
+    QCOMPARE(text(), expected);
     QVERIFY(m_boxes->texts().isEmpty());
-    QCOMPARE(text(), throughArea);
-    QCOMPARE(m_memo->Lines()->Encoding(), encodingThroughArea);
-    QVERIFY(throughArea.contains(QStringLiteral("\r\nw v@u\r\n")));
 }
 
 void tst_Startup::rememberedPathSkipped_data()
