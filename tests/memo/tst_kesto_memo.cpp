@@ -91,11 +91,15 @@ void TestKestoMemo::sort()
     QFETCH(QString, sorted);
 
     m_memo->setPlainText(text);
+    m_memo->Lines()->SetWriteBOM(false);
+    m_memo->Lines()->SetDelimiter(QLatin1Char(';'));
     MEMO_Sort(m_memo);
     QCOMPARE(m_memo->Lines()->Text(), sorted);
     QCOMPARE(m_memo->textCursor().position(), m_memo->document()->characterCount() - 1);
     QVERIFY(!m_memo->document()->isUndoAvailable());
     QCOMPARE(m_memo->Lines()->Encoding(), TEncoding::ANSI);
+    QCOMPARE(m_memo->Lines()->WriteBOM(), false);
+    QCOMPARE(m_memo->Lines()->Delimiter(), QLatin1Char(';'));
 }
 
 void TestKestoMemo::sortKeepsLongLinesWhole()

@@ -1,7 +1,9 @@
 #include "worklist/memoedit.h"
 #include "worklist/tstringlist.h"
 
+#include <QClipboard>
 #include <QFile>
+#include <QMimeData>
 #include <QScrollBar>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -20,11 +22,14 @@ private slots:
 
     void countAndLines_data();
     void countAndLines();
+    void copyToCarriesAttributes();
     void wrappedHardLineIsOneLine();
     void add_data();
     void add();
     void placeholderLine();
     void assign();
+    void assignMatchesAppending_data();
+    void assignMatchesAppending();
     void assignEmptyListEmptiesArea();
     void clearKeepsAttributes();
     void bulkUpdateSuspendsRepainting();
@@ -32,6 +37,12 @@ private slots:
     void otherTextPutsCaretAtStart();
     void loadThenSaveKeepsEncoding_data();
     void loadThenSaveKeepsEncoding();
+    void loadFromRawFile_data();
+    void loadFromRawFile();
+    void areaBreaks_data();
+    void areaBreaks();
+    void copyGivesListText_data();
+    void copyGivesListText();
     void shiftEnterMakesHardBreak();
 
 private:
@@ -90,6 +101,9 @@ void TestTMemoStrings::countAndLines_data()
     QTest::newRow("no-break space kept") << QString::fromUtf16(u"a\u00a0b\n")
                                          << QStringList{QString::fromUtf16(u"a\u00a0b")}
                                          << QString::fromUtf16(u"a\u00a0b\r\n");
+    QTest::newRow("line separator inside a line")
+            << QString::fromUtf16(u"a\u2028b\n\nc") << QStringList{QString::fromUtf16(u"a\u2028b"), "", "c"}
+            << QString::fromUtf16(u"a\u2028b\r\n\r\nc");
 }
 
 void TestTMemoStrings::countAndLines()
@@ -106,6 +120,41 @@ void TestTMemoStrings::countAndLines()
     QCOMPARE(view->Strings(lines.size() + 1), QString());
     QCOMPARE(view->Strings(-1), QString());
     QCOMPARE(view->Text(), crlfText);
+
+    // The reads of the whole text at once against the lines read one by one.
+    QCOMPARE(view->lines(), lines);
+    QCOMPARE(view->textWithLineFeeds(), text);
+    TStringList viaAssign;
+    viaAssign.Assign(*view);
+    TStringList viaCopy;
+    view->CopyTo(viaCopy);
+    QCOMPARE(viaCopy.items(), viaAssign.items());
+}
+
+void TestTMemoStrings::copyToCarriesAttributes()
+{
+    m_memo->setPlainText(QStringLiteral("a\nb"));
+    TMemoStrings *view = m_memo->Lines();
+    view->SetDefaultEncoding(TEncoding::UTF8);
+    view->SetWriteBOM(false);
+    view->SetDelimiter(QLatin1Char(';'));
+    view->SetQuoteChar(QLatin1Char('\''));
+    view->SetStrictDelimiter(true);
+
+    for (const TEncoding encoding : { TEncoding::None, TEncoding::BigEndianUnicode }) {
+        view->SetEncoding(encoding);
+        TStringList viaAssign;
+        viaAssign.Assign(*view);
+        TStringList viaCopy;
+        viaCopy.SetWriteBOM(true);
+        view->CopyTo(viaCopy);
+        QCOMPARE(viaCopy.Encoding(), viaAssign.Encoding());
+        QCOMPARE(viaCopy.DefaultEncoding(), viaAssign.DefaultEncoding());
+        QCOMPARE(viaCopy.WriteBOM(), viaAssign.WriteBOM());
+        QCOMPARE(viaCopy.Delimiter(), viaAssign.Delimiter());
+        QCOMPARE(viaCopy.QuoteChar(), viaAssign.QuoteChar());
+        QCOMPARE(viaCopy.StrictDelimiter(), viaAssign.StrictDelimiter());
+    }
 }
 
 void TestTMemoStrings::wrappedHardLineIsOneLine()
@@ -199,6 +248,39 @@ void TestTMemoStrings::assign()
     QCOMPARE(view->Encoding(), TEncoding::BigEndianUnicode);
 }
 
+void TestTMemoStrings::assignMatchesAppending_data()
+{
+    QTest::addColumn<QString>("before");
+    QTest::addColumn<QStringList>("source");
+
+    QTest::newRow("empty list") << "a\nb" << QStringList();
+    QTest::newRow("into an empty area") << QString() << QStringList{"x"};
+    QTest::newRow("empty lines") << "a" << QStringList{"", ""};
+    QTest::newRow("tricky lines") << "old\ntext\n"
+                                  << QStringList{"b", "", QString::fromUtf16(u"\u00a0a\u2028"),
+                                                 "c\r\nd", "e\nf", "g\rh", "\"i"};
+}
+
+// The text put in at once against appending the lines one by one.
+void TestTMemoStrings::assignMatchesAppending()
+{
+    QFETCH(QString, before);
+    QFETCH(QStringList, source);
+
+    MemoEdit appended;
+    appended.setPlainText(before);
+    appended.Lines()->TStrings::Assign(TStringList(source));
+    m_memo->setPlainText(before);
+    QSignalSpy replacing(m_memo, &MemoEdit::replacingText);
+    m_memo->Lines()->Assign(TStringList(source));
+
+    QCOMPARE(m_memo->Lines()->Text(), appended.Lines()->Text());
+    QCOMPARE(m_memo->Lines()->Count(), appended.Lines()->Count());
+    QCOMPARE(m_memo->Lines()->Encoding(), appended.Lines()->Encoding());
+    QCOMPARE(m_memo->textCursor().position(), appended.textCursor().position());
+    QCOMPARE(replacing.count(), 1);
+}
+
 void TestTMemoStrings::assignEmptyListEmptiesArea()
 {
     m_memo->setPlainText(QStringLiteral("a\nb\n"));
@@ -253,8 +335,10 @@ void TestTMemoStrings::sameTextChangesNothing()
 
     // The same lines with LF breaks convert to the text the area holds.
     QSignalSpy changed(m_memo, &QPlainTextEdit::textChanged);
+    QSignalSpy replacing(m_memo, &MemoEdit::replacingText);
     view->LoadFromFile(writeFile(QStringLiteral("lf.txt"), QByteArray(bytes).replace("\r\n", "\n")));
     QCOMPARE(changed.count(), 0);
+    QCOMPARE(replacing.count(), 0);
     QCOMPARE(m_memo->textCursor().anchor(), 900);
     QCOMPARE(m_memo->textCursor().position(), 950);
     QCOMPARE(m_memo->verticalScrollBar()->value(), scroll);
@@ -298,6 +382,98 @@ void TestTMemoStrings::loadThenSaveKeepsEncoding()
     const QString out = m_dir->filePath(QStringLiteral("out.txt"));
     view->SaveToFile(out);
     QCOMPARE(readFile(out), bytes);
+}
+
+void TestTMemoStrings::loadFromRawFile_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+
+    QTest::newRow("UTF-8 with mark") << QByteArray("\xEF\xBB\xBF" "b\xC3\xA9\r\na\r\n");
+    QTest::newRow("UTF-16 BE") << QByteArray("\xFE\xFF\0b\0\r\0\r\0\n\0a", 12);
+    QTest::newRow("no mark, CR breaks") << QByteArray("a\rb\xFF\r");
+}
+
+void TestTMemoStrings::loadFromRawFile()
+{
+    QFETCH(QByteArray, bytes);
+
+    const QString path = writeFile(QStringLiteral("in.txt"), bytes);
+    MemoEdit loaded;
+    loaded.Lines()->LoadFromFile(path);
+    m_memo->Lines()->LoadFromRawFile(readTextFile(path, TEncoding::ANSI));
+    QCOMPARE(m_memo->Lines()->Text(), loaded.Lines()->Text());
+    QCOMPARE(m_memo->Lines()->Encoding(), loaded.Lines()->Encoding());
+    QCOMPARE(m_memo->textCursor().position(), 0);
+}
+
+void TestTMemoStrings::areaBreaks_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<bool>("breaks");
+
+    QTest::newRow("none") << QByteArray("a\xC3\xA9\xE2\x80\x99 b\xEF\xBB\xBF") << false;
+    QTest::newRow("paragraph separator") << QByteArray("a\xE2\x80\xA9" "b") << true;
+    QTest::newRow("frame start") << QByteArray("a\xEF\xB7\x90") << true;
+    QTest::newRow("frame end") << QByteArray("\xEF\xB7\x91" "b") << true;
+    QTest::newRow("other noncharacter") << QByteArray("a\xEF\xB7\x92" "b") << false;
+    QTest::newRow("line separator") << QByteArray("a\xE2\x80\xA8" "b") << false;
+    QTest::newRow("cut at the end") << QByteArray("a\xE2\x80") << false;
+    QTest::newRow("after a broken sequence") << QByteArray("\xC3\xE2\x80\xA9\xE2\xEF\xB7\x90") << true;
+    QTest::newRow("stray continuation bytes") << QByteArray("\x80\xA9\xB7\x90") << false;
+}
+
+// The breaks the fast paths assume against the lines the area makes of a decoded text.
+void TestTMemoStrings::areaBreaks()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(bool, breaks);
+
+    const QString text = decodeText(rawTextFromBytes(bytes, TEncoding::ANSI));
+    m_memo->setPlainText(text);
+    QStringList lines = TMemoStrings::withAreaBreaks(text).split(QLatin1Char('\n'));
+    if (lines.constLast().isEmpty())
+        lines.removeLast();
+    QCOMPARE(m_memo->Lines()->lines(), lines);
+    QCOMPARE(m_memo->document()->blockCount() > 1, breaks);
+    QCOMPARE(TMemoStrings::mayHoldAreaBreaks(bytes), breaks);
+}
+
+void TestTMemoStrings::copyGivesListText_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<int>("from");
+    QTest::addColumn<int>("to");
+    QTest::addColumn<QString>("copied");
+
+    const QString text = QString::fromUtf16(u"a\u00a0b\nc\u2028d\n\ne\n");
+    QTest::newRow("all") << text << 0 << int(text.size()) << QString::fromUtf16(u"a\u00a0b\r\nc\u2028d\r\n\r\ne\r\n");
+    QTest::newRow("across a break") << text << 2 << 5 << QStringLiteral("b\r\nc");
+}
+
+// The area's own copy, cut and drag put the list's text on the clipboard.
+void TestTMemoStrings::copyGivesListText()
+{
+    QFETCH(QString, text);
+    QFETCH(int, from);
+    QFETCH(int, to);
+    QFETCH(QString, copied);
+
+    m_memo->setPlainText(text);
+    auto select = [this, from, to] {
+        QTextCursor cursor = m_memo->textCursor();
+        cursor.setPosition(from);
+        cursor.setPosition(to, QTextCursor::KeepAnchor);
+        m_memo->setTextCursor(cursor);
+    };
+    select();
+    m_memo->copy();
+    QCOMPARE(QGuiApplication::clipboard()->text(), copied);
+    const std::unique_ptr<QMimeData> dragged(m_memo->createMimeDataFromSelection());
+    QCOMPARE(dragged->text(), copied);
+
+    QGuiApplication::clipboard()->clear();
+    m_memo->cut();
+    QCOMPARE(QGuiApplication::clipboard()->text(), copied);
 }
 
 void TestTMemoStrings::shiftEnterMakesHardBreak()

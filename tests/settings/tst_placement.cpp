@@ -28,6 +28,8 @@ private slots:
     void positionRoundTrip();
     void restoredBeforeFirstShow_data();
     void restoredBeforeFirstShow();
+    void unchangedFieldsMoveNothing_data();
+    void unchangedFieldsMoveNothing();
     void saveComponents();
     void getComponents_data();
     void getComponents();
@@ -207,6 +209,32 @@ void TestPlacement::restoredBeforeFirstShow()
     QVERIFY(QTest::qWaitForWindowExposed(&window));
     QTRY_COMPARE(window.frameGeometry(), frame);
     QCOMPARE(window.size(), client);
+}
+
+void TestPlacement::unchangedFieldsMoveNothing_data()
+{
+    QTest::addColumn<QString>("stored");
+    QTest::addColumn<bool>("moved");
+
+    QTest::newRow("first start") << QString() << false;
+    QTest::newRow("entry equal to the present placement") << "0:0:600:394" << false;
+    QTest::newRow("top changes") << "0:5:600:394" << true;
+}
+
+// A window that was never moved is placed by the window manager when it is first shown.
+void TestPlacement::unchangedFieldsMoveNothing()
+{
+    QFETCH(QString, stored);
+    QFETCH(bool, moved);
+
+    if (!stored.isNull())
+        SaveStr(ExeName(false), "Form1", stored, m_profile);
+    QWidget window;
+    window.setObjectName("Form1");
+    window.resize(600, 394);
+    GetPosition(&window, m_profile, workArea);
+    QCOMPARE(window.testAttribute(Qt::WA_Moved), moved);
+    QCOMPARE(window.size(), QSize(600, 394));
 }
 
 void TestPlacement::saveComponents()
