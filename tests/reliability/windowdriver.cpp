@@ -56,6 +56,9 @@ void WindowDriver::drop(const QUrl &url)
     QCoreApplication::sendEvent(area, &enter);
     QDropEvent drop(QPointF(pos), actions, &mime, Qt::LeftButton, Qt::NoModifier);
     QCoreApplication::sendEvent(area, &drop);
+    // The window takes the drop at once, so that the source is not kept waiting, and
+    // loads the file right after.
+    QCoreApplication::sendPostedEvents(m_window.get(), QEvent::MetaCall);
 }
 
 bool WindowDriver::autoExtract() const
