@@ -6,6 +6,8 @@
 #include <QApplication>
 #include <QProgressDialog>
 #include <QPushButton>
+#include <QThread>
+#include <QWindow>
 
 namespace {
 
@@ -16,6 +18,8 @@ int showDelay = 1000;
 constexpr qsizetype largeText = 8 * 1024 * 1024;
 
 constexpr int steps = 1000;
+
+constexpr int mapTimeout = 500;
 
 } // namespace
 
@@ -71,7 +75,23 @@ void ProgressGuard::lastStep(qsizetype size)
     m_dialog->setLabelText(QStringLiteral("Affichage du texte…"));
     m_dialog->setRange(0, 0);
     m_cancel->setEnabled(false);
-    // Painted now: the window takes no events until the text is in.
+    paintDialog();
+}
+
+// The program takes no events until the area has its text, so the dialog is painted now.
+// A window that was just shown can be painted once the display has mapped it, which takes
+// a moment; the wait for it is bounded.
+void ProgressGuard::paintDialog()
+{
+    QElapsedTimer waited;
+    waited.start();
+    const QWindow *window = m_dialog->windowHandle();
+    while (window && !window->isExposed() && waited.elapsed() < mapTimeout) {
+        QCoreApplication::processEvents();
+        QThread::msleep(5);
+    }
+    // The second pass sends out what the first one painted.
+    QCoreApplication::processEvents();
     QCoreApplication::processEvents();
 }
 

@@ -40,6 +40,7 @@ private:
     bool report(const QString &label, qint64 done, qint64 total);
     void lastStep(qsizetype size);
     void showDialog(const QString &label);
+    void paintDialog();
 
     MemoEdit *m_memo;
     QMetaObject::Connection m_replacing;
