@@ -314,9 +314,11 @@ void TForm1::FormCreate()
         loadFile(fileName);
 }
 
-// With "Extraction automatique" on, the addresses are extracted straight from the file:
-// that gives the list that loading it and running Extract would give, without putting the
-// whole text into the area first. remember runs once the file has been read.
+// Loads fileName into the list. With "Extraction automatique" on, the addresses are
+// extracted straight from the file: that gives the list that loading it and running
+// Extract would give, without putting the whole text into the area first. remember runs
+// once the file has been read and before the addresses go in; when it fails, the list
+// holds the file's lines, as when Extract has not run.
 void TForm1::loadFile(const QString &fileName, const std::function<void()> &remember)
 {
     ProgressGuard guard(Memo1);
@@ -334,11 +336,11 @@ void TForm1::loadFile(const QString &fileName, const std::function<void()> &reme
         try {
             remember();
         } catch (...) {
-            // Without the extraction the list holds the file's lines.
             lines->LoadFromRawFile(file);
             throw;
         }
     }
+    // Freed before the area takes the list, which is when memory use peaks.
     file = RawTextFile();
     lines->Assign(addresses);
 }

@@ -20,6 +20,9 @@
 // Helpers shared by the window's tests. The profile is the one beside the test executable
 // (GetIniFileName), so each test writes the profile it needs and removes it afterwards.
 
+// The list as the window shows it at start.
+inline const QString placeholder = QStringLiteral("Déposez ici un fichier contenat des adresses EMAIL\r\n");
+
 inline QString profilePath()
 {
     return GetIniFileName();

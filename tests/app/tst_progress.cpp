@@ -22,9 +22,6 @@ const QString sorting = QStringLiteral("Tri de la liste…");
 const QString saving = QStringLiteral("Enregistrement…");
 const QString showing = QStringLiteral("Affichage du texte…");
 
-const QString placeholder = QStringLiteral("Déposez ici un fichier contenat des adresses EMAIL\r\n");
-const QByteArray fileContent = "\xEF\xBB\xBF" "Jean <jean@exemple.fr>, marie@exemple.fr\n";
-
 // Watches the progress dialog from a timer, which fires whenever the running operation
 // lets events through, and clicks "Annuler" once the dialog shows the step cancelAt.
 class Watcher : public QObject
@@ -178,7 +175,8 @@ void tst_Progress::cancelLoad()
     QFETCH(QString, cancelAt);
 
     const QString remembered = writeFile(*m_dir, QStringLiteral("avant.txt"), "avant@x.fr\n");
-    const QString dropped = writeFile(*m_dir, QStringLiteral("liste.txt"), fileContent);
+    const QString dropped = writeFile(*m_dir, QStringLiteral("liste.txt"),
+                                      "\xEF\xBB\xBF" "Jean <jean@exemple.fr>, marie@exemple.fr\n");
     writeProfile(profileWithFile(startup ? dropped : remembered, autoExtract));
     const QByteArray profile = readProfile();
     const auto before = files();

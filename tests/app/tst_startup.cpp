@@ -12,8 +12,6 @@
 
 namespace {
 
-const QString placeholder = QStringLiteral("Déposez ici un fichier contenat des adresses EMAIL\r\n");
-
 // A text file with a UTF-8 mark: two lines holding three addresses.
 const QByteArray fileContent = "\xEF\xBB\xBF" "Jean <jean@exemple.fr>, marie@exemple.fr\n"
                                "\"Paul, le grand\" paul@exemple.fr\n";
