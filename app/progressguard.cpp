@@ -12,6 +12,7 @@
 namespace {
 
 int showDelay = 1000;
+int running = 0;
 
 // The area takes text at roughly this many units a second; a text of this size keeps it
 // busy for about a second.
@@ -26,6 +27,7 @@ constexpr int mapTimeout = 500;
 ProgressGuard::ProgressGuard(MemoEdit *memo)
     : m_memo(memo)
 {
+    ++running;
     QApplication::setOverrideCursor(Qt::WaitCursor);
     m_clock.start();
     m_replacing = QObject::connect(memo, &MemoEdit::replacingText,
@@ -37,6 +39,12 @@ ProgressGuard::~ProgressGuard()
     QObject::disconnect(m_replacing);
     delete m_dialog;
     QApplication::restoreOverrideCursor();
+    --running;
+}
+
+bool ProgressGuard::active()
+{
+    return running > 0;
 }
 
 void ProgressGuard::setShowDelay(int milliseconds)

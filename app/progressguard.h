@@ -33,6 +33,10 @@ public:
 
     Progress step(const QString &label);
 
+    // Whether an operation is running. Its dialog lets events through, so a queued call
+    // may come while it runs.
+    static bool active();
+
     // How long an operation runs before the dialog is shown; tests set 0.
     static void setShowDelay(int milliseconds);
 

@@ -25,6 +25,7 @@
 #include <QMenu>
 #include <QMimeData>
 #include <QScopedValueRollback>
+#include <QTimer>
 #include <QVBoxLayout>
 
 namespace {
@@ -36,6 +37,8 @@ const QString readingLabel = QStringLiteral("Lecture du fichier…");
 const QString extractingLabel = QStringLiteral("Extraction des adresses…");
 const QString sortingLabel = QStringLiteral("Tri de la liste…");
 const QString savingLabel = QStringLiteral("Enregistrement…");
+
+constexpr int dropRetryDelay = 100;
 
 QFont windowFont()
 {
@@ -133,7 +136,7 @@ TForm1::TForm1(QWidget *parent)
     connect(JvDragDrop1, &TJvDragDrop::OnDrop, this,
             [this](TJvDragDrop *sender, QPoint pos, const QStringList &files) {
                 QMetaObject::invokeMethod(this, [this, sender, pos, files] {
-                    runHandler([&] { JvDragDrop1Drop(sender, pos, files); });
+                    handleDrop(sender, pos, files);
                 }, Qt::QueuedConnection);
             });
 
@@ -397,6 +400,19 @@ void TForm1::ExtractExecute()
     const TStringList addresses(
             extractAddressesFromText(lines->textWithLineFeeds(), guard.step(extractingLabel)));
     lines->Assign(addresses);
+}
+
+// A drop that comes while a long operation runs, such as the load of the drop before it,
+// waits for its end.
+void TForm1::handleDrop(TJvDragDrop *sender, QPoint pos, const QStringList &files)
+{
+    if (ProgressGuard::active()) {
+        QTimer::singleShot(dropRetryDelay, this, [this, sender, pos, files] {
+            handleDrop(sender, pos, files);
+        });
+        return;
+    }
+    runHandler([&] { JvDragDrop1Drop(sender, pos, files); });
 }
 
 void TForm1::Memo1Click()

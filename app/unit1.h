@@ -69,6 +69,7 @@ private:
     bool filterViewportEvent(QMouseEvent *event);
     void setTitle(const QString &title);
     void loadFile(const QString &fileName, const std::function<void()> &remember = {});
+    void handleDrop(TJvDragDrop *sender, QPoint pos, const QStringList &files);
 
     MemoEdit *Memo1;
     QMenu *PopupMenu1;

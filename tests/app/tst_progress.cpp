@@ -94,6 +94,7 @@ private slots:
     void cancelSave();
     void lastStepCannotBeCancelled();
     void failedLoadRestoresCursor();
+    void dropWaitsForTheLoadBefore();
 
 private:
     void createForm();
@@ -294,6 +295,21 @@ void tst_Progress::failedLoadRestoresCursor()
     QCOMPARE(m_boxes->texts().size(), 1);
     QVERIFY(!QApplication::overrideCursor());
     QCOMPARE(text(), placeholder);
+}
+
+// Both drops are taken before the first load starts, and that load lets events through
+// while its dialog is up.
+void tst_Progress::dropWaitsForTheLoadBefore()
+{
+    createForm();
+    const QString first = writeFile(*m_dir, QStringLiteral("premier.txt"), "premier@x.fr\n");
+    const QString second = writeFile(*m_dir, QStringLiteral("second.txt"), "second@x.fr\n");
+    sendDrop(m_memo, { first });
+    sendDrop(m_memo, { second });
+    QTRY_COMPARE(text(), QStringLiteral("second@x.fr\r\n"));
+    QCOMPARE(GetStr(QStringLiteral("FICHIER"), QStringLiteral("IMPORT"), QString(), QString()), second);
+    QVERIFY(m_boxes->texts().isEmpty());
+    QVERIFY(!QApplication::overrideCursor());
 }
 
 QTEST_MAIN(tst_Progress)
