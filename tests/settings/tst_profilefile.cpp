@@ -118,7 +118,7 @@ void TestProfileFile::readRules_data()
                                         << "v";
     QTest::newRow("no final break") << QByteArray("[S]\nk=v") << "S" << "k" << "v";
     QTest::newRow("binary garbage around")
-            << QByteArray("\x00\xff[\x01]]\n\xfe\xfe=\xff\n[S]\nk=v\n\x80\x81\n", 27) << "S"
+            << QByteArray("\x00\xff[\x01]]\n\xfe\xfe=\xff\n[S]\nk=v\n\x80\x81\n", 23) << "S"
             << "k" << "v";
     QTest::newRow("invalid UTF-8 in the value") << QByteArray("[S]\nk=a\xff" "b\n") << "S"
                                                 << "k" << QStringLiteral("a\uFFFDb");
