@@ -83,12 +83,16 @@ bool filePathsAgree(const QByteArray &bytes)
 
 QByteArray utf16Bytes(QStringView text, bool bigEndian)
 {
+    const QByteArray mark = bigEndian ? QByteArray("\xFE\xFF") : QByteArray("\xFF\xFE");
+    // An empty view may have no data at all, and the copy must not be given a null source.
+    if (text.isEmpty())
+        return mark;
     QByteArray bytes(text.size() * 2, Qt::Uninitialized);
     if (bigEndian)
         qToBigEndian<char16_t>(text.utf16(), text.size(), bytes.data());
     else
         qToLittleEndian<char16_t>(text.utf16(), text.size(), bytes.data());
-    return (bigEndian ? QByteArray("\xFE\xFF") : QByteArray("\xFF\xFE")) + bytes;
+    return mark + bytes;
 }
 
 // Pieces that meet every rule: separators, quotes, breaks, zero bytes, marks after blanks,
