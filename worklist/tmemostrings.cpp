@@ -172,19 +172,23 @@ void TMemoStrings::LoadFromRawFile(const RawTextFile &file)
     SetLoadedText(text);
 }
 
-// The breaks are widened in one pass: replacing them one by one moves the rest of a large
-// text for each of them.
-QString TMemoStrings::withCrLfBreaks(QStringView raw)
+// The breaks are widened in one pass from the end, in the text's own buffer: a buffer
+// grown in place keeps its pages, while first touching the pages of a fresh one costs
+// more than the pass itself on a large text.
+QString TMemoStrings::withCrLfBreaks(QString text)
 {
-    QString text(raw.size() + raw.count(QChar::ParagraphSeparator), Qt::Uninitialized);
-    QChar *out = text.data();
-    qsizetype from = 0;
-    for (qsizetype at; (at = raw.indexOf(QChar::ParagraphSeparator, from)) >= 0; from = at + 1) {
-        out = std::copy(raw.cbegin() + from, raw.cbegin() + at, out);
-        *out++ = QLatin1Char('\r');
-        *out++ = QLatin1Char('\n');
+    qsizetype from = text.size();
+    text.resize(from + QStringView(text).count(QChar::ParagraphSeparator));
+    QChar *data = text.data();
+    for (qsizetype to = text.size(); from > 0;) {
+        const QChar c = data[--from];
+        if (c == QChar::ParagraphSeparator) {
+            data[--to] = QLatin1Char('\n');
+            data[--to] = QLatin1Char('\r');
+        } else {
+            data[--to] = c;
+        }
     }
-    std::copy(raw.cbegin() + from, raw.cend(), out);
     return text;
 }
 

@@ -41,7 +41,7 @@ public:
 
     // Text copied out of the document separates its lines with U+2029; the list's own
     // text has CR LF breaks.
-    static QString withCrLfBreaks(QStringView raw);
+    static QString withCrLfBreaks(QString raw);
 
     // Besides '\n', the area makes a line break of U+2029 and of U+FDD0 and U+FDD1, which
     // Qt keeps for frames. withAreaBreaks() turns them into '\n', so that a text cut at
