@@ -1,10 +1,12 @@
 #pragma once
 
 #include "app/errorbox.h"
+#include "app/unit1.h"
 #include "settings/kesto_ini.h"
 #include "worklist/memoedit.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QDropEvent>
 #include <QFile>
 #include <QMimeData>
@@ -16,6 +18,7 @@
 #include <QWidget>
 
 #include <functional>
+#include <memory>
 
 // Helpers shared by the window's tests. The profile is the one beside the test executable
 // (GetIniFileName), so each test writes the profile it needs and removes it afterwards.
@@ -109,3 +112,42 @@ inline void whenModalOpens(QObject *context, const std::function<void(QWidget *)
             whenModalOpens(context, answer);
     });
 }
+
+// The base of the tests that create the window themselves: each test function has a
+// folder of its own, starts without a profile and collects the error boxes; createForm()
+// runs the window's start-up. The test class calls initForm() from init() and
+// cleanupForm() from cleanup().
+class FormTest : public QObject
+{
+protected:
+    void initForm()
+    {
+        m_dir = std::make_unique<QTemporaryDir>();
+        QVERIFY(m_dir->isValid());
+        QFile::remove(profilePath());
+        m_boxes = std::make_unique<ErrorBoxes>();
+    }
+
+    void cleanupForm()
+    {
+        m_form.reset();
+        m_boxes.reset();
+        QFile::remove(profilePath());
+        QDir(profilePath()).removeRecursively();
+        m_dir.reset();
+    }
+
+    void createForm()
+    {
+        m_form = std::make_unique<TForm1>();
+        m_memo = m_form->findChild<MemoEdit *>(QStringLiteral("Memo1"));
+        QVERIFY(m_memo);
+    }
+
+    QString text() const { return m_memo->Lines()->Text(); }
+
+    std::unique_ptr<QTemporaryDir> m_dir;
+    std::unique_ptr<ErrorBoxes> m_boxes;
+    std::unique_ptr<TForm1> m_form;
+    MemoEdit *m_memo = nullptr;
+};

@@ -6,13 +6,11 @@
 #include <QAction>
 #include <QDir>
 #include <QFileDialog>
-#include <QLineEdit>
 #include <QProgressDialog>
 #include <QPushButton>
 #include <QTest>
 
 #include <map>
-#include <memory>
 
 namespace {
 
@@ -77,7 +75,7 @@ private:
 // Every long operation of the window shows the wait cursor and a progress dialog (at once
 // here, since the tests set no delay); a cancel leaves the list, its encoding, the
 // profile and the files as they were.
-class tst_Progress : public QObject
+class tst_Progress : public FormTest
 {
     Q_OBJECT
 
@@ -97,16 +95,9 @@ private slots:
     void dropWaitsForTheLoadBefore();
 
 private:
-    void createForm();
-    QString text() const { return m_memo->Lines()->Text(); }
     // The name and contents of every file in the test folder.
     std::map<QString, QByteArray> files() const;
     void checkCancelled(const Watcher &watcher);
-
-    std::unique_ptr<QTemporaryDir> m_dir;
-    std::unique_ptr<ErrorBoxes> m_boxes;
-    std::unique_ptr<TForm1> m_form;
-    MemoEdit *m_memo = nullptr;
 };
 
 void tst_Progress::initTestCase()
@@ -116,25 +107,12 @@ void tst_Progress::initTestCase()
 
 void tst_Progress::init()
 {
-    m_dir = std::make_unique<QTemporaryDir>();
-    QVERIFY(m_dir->isValid());
-    QFile::remove(profilePath());
-    m_boxes = std::make_unique<ErrorBoxes>();
+    initForm();
 }
 
 void tst_Progress::cleanup()
 {
-    m_form.reset();
-    m_boxes.reset();
-    QFile::remove(profilePath());
-    m_dir.reset();
-}
-
-void tst_Progress::createForm()
-{
-    m_form = std::make_unique<TForm1>();
-    m_memo = m_form->findChild<MemoEdit *>(QStringLiteral("Memo1"));
-    QVERIFY(m_memo);
+    cleanupForm();
 }
 
 std::map<QString, QByteArray> tst_Progress::files() const

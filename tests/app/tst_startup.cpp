@@ -5,10 +5,8 @@
 
 #include <QAction>
 #include <QDir>
-#include <QTemporaryDir>
 #include <QTest>
 
-#include <memory>
 
 namespace {
 
@@ -21,7 +19,7 @@ const QString fileAddresses = QStringLiteral("<jean@exemple.fr>\r\nmarie@exemple
 
 } // namespace
 
-class tst_Startup : public QObject
+class tst_Startup : public FormTest
 {
     Q_OBJECT
 
@@ -51,39 +49,18 @@ private:
     {
         return ::writeFile(*m_dir, name, content);
     }
-    void createForm();
     void dropFiles(const QStringList &fileNames) { ::dropFiles(m_memo, fileNames); }
-    QString text() const { return m_memo->Lines()->Text(); }
     QAction *option() const { return m_form->findChild<QAction *>(QStringLiteral("chk_AUTO")); }
-
-    std::unique_ptr<QTemporaryDir> m_dir;
-    std::unique_ptr<ErrorBoxes> m_boxes;
-    std::unique_ptr<TForm1> m_form;
-    MemoEdit *m_memo = nullptr;
 };
 
 void tst_Startup::init()
 {
-    m_dir = std::make_unique<QTemporaryDir>();
-    QVERIFY(m_dir->isValid());
-    QFile::remove(profilePath());
-    m_boxes = std::make_unique<ErrorBoxes>();
+    initForm();
 }
 
 void tst_Startup::cleanup()
 {
-    m_form.reset();
-    m_boxes.reset();
-    QFile::remove(profilePath());
-    QDir(profilePath()).removeRecursively();
-    m_dir.reset();
-}
-
-void tst_Startup::createForm()
-{
-    m_form = std::make_unique<TForm1>();
-    m_memo = m_form->findChild<MemoEdit *>(QStringLiteral("Memo1"));
-    QVERIFY(m_memo);
+    cleanupForm();
 }
 
 void tst_Startup::firstStart()
