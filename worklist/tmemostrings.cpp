@@ -6,7 +6,6 @@
 #include <QTextCursor>
 #include <QTextDocument>
 
-#include <algorithm>
 #include <cstring>
 
 namespace {
@@ -205,13 +204,14 @@ QString TMemoStrings::withAreaBreaks(QString text)
 // bytes around them do not change how they decode.
 bool TMemoStrings::mayHoldAreaBreaks(QByteArrayView utf8)
 {
+    if (utf8.size() < 3)
+        return false;
     const auto *begin = reinterpret_cast<const uchar *>(utf8.data());
     const auto *end = begin + utf8.size();
     for (const uchar lead : { uchar(0xE2), uchar(0xEF) }) {
-        for (const uchar *p = begin; (p = static_cast<const uchar *>(std::memchr(p, lead, end - p)));
+        for (const uchar *p = begin; end - p >= 3
+             && (p = static_cast<const uchar *>(std::memchr(p, lead, end - p - 2)));
              ++p) {
-            if (end - p < 3)
-                break;
             if (lead == 0xE2 ? p[1] == 0x80 && p[2] == 0xA9
                              : p[1] == 0xB7 && (p[2] == 0x90 || p[2] == 0x91))
                 return true;

@@ -411,7 +411,9 @@ void TestTMemoStrings::areaBreaks_data()
     QTest::addColumn<QByteArray>("bytes");
     QTest::addColumn<bool>("breaks");
 
+    QTest::newRow("empty") << QByteArray() << false;
     QTest::newRow("none") << QByteArray("a\xC3\xA9\xE2\x80\x99 b\xEF\xBB\xBF") << false;
+    QTest::newRow("only a break") << QByteArray("\xE2\x80\xA9") << true;
     QTest::newRow("paragraph separator") << QByteArray("a\xE2\x80\xA9" "b") << true;
     QTest::newRow("frame start") << QByteArray("a\xEF\xB7\x90") << true;
     QTest::newRow("frame end") << QByteArray("\xEF\xB7\x91" "b") << true;
