@@ -183,3 +183,5 @@ row "save, 1 M lines" "$(megabytes "$addressesBytes") MB" "$addressesBytes" \
 echo "| operation | input | program | wall s | MB/s | peak MB | lines out | ratio | target | met |"
 echo "|---|---|---|---:|---:|---:|---:|---:|---|---|"
 cat "$tmp/table"
+echo
+echo "Load average at the end: $(cut -d ' ' -f 1-3 /proc/loadavg)"
