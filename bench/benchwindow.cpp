@@ -140,13 +140,17 @@ public:
         QDragEnterEvent enter(pos.toPoint(), Qt::CopyAction, &mimeData, Qt::NoButton,
                               Qt::NoModifier);
         QCoreApplication::sendEvent(m_memo->viewport(), &enter);
+        const int revision = m_memo->document()->revision();
         QDropEvent drop(pos, Qt::CopyAction, &mimeData, Qt::NoButton, Qt::NoModifier);
         QCoreApplication::sendEvent(m_memo->viewport(), &drop);
         if (!drop.isAccepted()) {
             std::fputs("benchwindow: the window refused the drop\n", stderr);
             std::exit(1);
         }
-        settle();
+        // The window may take the drop at once and load the file later.
+        do
+            settle();
+        while (m_memo->document()->revision() == revision);
     }
 
     qint64 lineCount() const { return m_memo->Lines()->Count(); }
