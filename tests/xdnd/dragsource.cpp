@@ -1,7 +1,9 @@
 // A drag source in a process of its own, for dropping a file onto the real window through
 // the X server's drag-and-drop protocol. A mouse press in its window drags the URL of the
-// file named on the command line, offering only a copy. When the drag ends it prints the
-// action the target chose.
+// file named on the command line, offering only a copy. It prints when the drag starts,
+// each action that the window under the pointer answers with ("drag action: copy" over a
+// target that takes the file) and, when the drag ends, the action the drop ended with, so
+// that whoever moves the mouse can wait for each step.
 //
 // It keeps running after that: QDrag::exec returns as soon as the drop is sent, and the
 // target only then asks the source for the dragged data. A source that quits at once
@@ -40,6 +42,10 @@ protected:
         mimeData->setUrls({QUrl::fromLocalFile(m_fileName)});
         auto *drag = new QDrag(this);
         drag->setMimeData(mimeData);
+        connect(drag, &QDrag::actionChanged, this, [](Qt::DropAction action) {
+            QTextStream(stdout) << "drag action: " << actionName(action) << Qt::endl;
+        });
+        QTextStream(stdout) << "drag started" << Qt::endl;
         const Qt::DropAction action = drag->exec(Qt::CopyAction);
         QTextStream(stdout) << "drag ended: " << actionName(action) << Qt::endl;
     }

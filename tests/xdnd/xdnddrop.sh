@@ -29,13 +29,17 @@ cleanup() {
 trap cleanup EXIT
 trap 'exit 1' INT TERM
 
+# Every call to the X server is bounded: a stuck server or program ends the test with a
+# message, before CTest would kill the script and leave the server behind.
+xdo() { timeout 10 xdotool "$@"; }
+
 started=$(date +%s)
 fail() {
     echo "FAIL: $* (after $(($(date +%s) - started)) s)"
     if [ -n "${DISPLAY:-}" ]; then
         echo "--- visible windows"
-        for w in $(xdotool search --onlyvisible --name '' 2>/dev/null); do
-            xwininfo -id "$w" 2>/dev/null | grep -E 'xwininfo:|Absolute|Width|Height|Override'
+        for w in $(xdo search --onlyvisible --name '' 2>/dev/null); do
+            timeout 10 xwininfo -id "$w" 2>/dev/null | grep -E 'xwininfo:|Absolute|Width|Height|Override'
         done
     fi
     for log in "$work/Adrelio.INI" "$work/adrelio.log" "$work/source.log"; do
@@ -44,20 +48,20 @@ fail() {
     exit 1
 }
 
-# Runs a check every tenth of a second until it succeeds, for at most ten seconds.
+# Runs a check every tenth of a second until it succeeds, for about ten seconds.
 wait_for() {
-    for _ in $(seq 100); do
-        "$@" && return 0
+    deadline=$(($(date +%s) + 10))
+    until "$@"; do
+        [ "$(date +%s)" -lt "$deadline" ] || return 1
         sleep 0.1
     done
-    return 1
 }
 
 # The first visible window of the program whose properties (read with the given command,
 # xprop or xwininfo) match the pattern.
 program_window() {
-    for w in $(xdotool search --onlyvisible --class '^Adrelio$' 2>/dev/null); do
-        if "$1" -id "$w" 2>/dev/null | grep -q "$2"; then
+    for w in $(xdo search --onlyvisible --class '^Adrelio$' 2>/dev/null); do
+        if timeout 10 "$1" -id "$w" 2>/dev/null | grep -q "$2"; then
             echo "$w"
             return 0
         fi
@@ -68,9 +72,10 @@ menu_is_open() { program_window xwininfo 'Override Redirect State: yes' >/dev/nu
 message_box() { program_window xprop '_NET_WM_WINDOW_TYPE_DIALOG'; }
 message_box_is_open() { message_box >/dev/null; }
 message_box_is_closed() { ! message_box_is_open; }
-has_focus() { [ "$(xdotool getwindowfocus 2>/dev/null)" = "$1" ]; }
+has_focus() { [ "$(xdo getwindowfocus 2>/dev/null)" = "$1" ]; }
 program_has_ended() { ! kill -0 "$app_pid" 2>/dev/null; }
 drag_has_ended() { grep -q '^drag ended: ' "$work/source.log"; }
+target_takes_copy() { [ "$(grep '^drag action: ' "$work/source.log" | tail -n 1)" = 'drag action: copy' ]; }
 
 # The value of a key in a section of the profile, as the program reads it: names without
 # regard to case, the first of duplicates, blanks around the value dropped.
@@ -96,9 +101,9 @@ import_is_stored() { [ -n "$(profile_value FICHIER IMPORT)" ]; }
 
 # Opens the text area's context menu with a right click and chooses an entry by its key.
 menu_choose() {
-    xdotool mousemove "$target_x" "$target_y" click 3
+    xdo mousemove "$target_x" "$target_y" click 3
     wait_for menu_is_open || fail "the context menu did not open (to choose \"$1\")"
-    xdotool key "$1"
+    xdo key "$1"
 }
 
 # The profile lies beside the executable, so a copy keeps it out of the build.
@@ -122,14 +127,14 @@ xvfb_pid=$!
 wait_for test -s "$work/display" || fail "Xvfb did not start: $(cat "$work/xvfb.log")"
 DISPLAY=:$(cat "$work/display")
 export DISPLAY
-wait_for xdpyinfo >/dev/null 2>&1 || fail "Xvfb does not answer on $DISPLAY"
+wait_for timeout 2 xdpyinfo >/dev/null 2>&1 || fail "Xvfb does not answer on $DISPLAY"
 export QT_QPA_PLATFORM=xcb
 
 (cd "$work" && exec ./Adrelio) >"$work/adrelio.log" 2>&1 &
 app_pid=$!
 window=$(timeout 20 xdotool search --sync --onlyvisible --name '^ADRELIO ' | head -n 1)
 [ -n "$window" ] || fail "the window did not open"
-eval "$(xdotool getwindowgeometry --shell "$window")"
+eval "$(xdo getwindowgeometry --shell "$window")"
 target_x=$((X + WIDTH / 2))
 target_y=$((Y + HEIGHT / 2))
 
@@ -147,22 +152,18 @@ from_y=$((source_top + 50))
 
 # The press starts the drag; each motion then goes to the drag's own event loop, which
 # finds the window under the pointer and exchanges the protocol's messages with it. The
-# last moves and the pause over the text area leave time for the target's answer.
-xdotool mousemove --sync "$from_x" "$from_y"
-sleep 0.2
-xdotool mousedown 1
-sleep 0.2
+# button is released once the text area has answered that it takes the file as a copy.
+xdo mousemove --sync "$from_x" "$from_y"
+xdo mousedown 1
+wait_for grep -q '^drag started$' "$work/source.log" || fail "the press did not start a drag"
 steps=20
 for step in $(seq "$steps"); do
-    xdotool mousemove --sync $((from_x + (target_x - from_x) * step / steps)) \
-                             $((from_y + (target_y - from_y) * step / steps))
+    xdo mousemove --sync $((from_x + (target_x - from_x) * step / steps)) \
+                         $((from_y + (target_y - from_y) * step / steps))
     sleep 0.05
 done
-xdotool mousemove --sync $((target_x + 4)) "$target_y"
-sleep 0.2
-xdotool mousemove --sync "$target_x" "$target_y"
-sleep 0.5
-xdotool mouseup 1
+wait_for target_takes_copy || fail "the text area did not take the dragged file"
+xdo mouseup 1
 
 wait_for drag_has_ended || fail "the drag did not end"
 grep -q '^drag ended: copy$' "$work/source.log" || fail "the drop was not taken as a copy"
@@ -176,7 +177,7 @@ wait_for message_box_is_open || fail "no \"Copié\" box after the copy command"
 # the blocked main window.
 box=$(message_box)
 wait_for has_focus "$box" || fail "the \"Copié\" box did not take the keyboard focus"
-xdotool key Return
+xdo key Return
 wait_for message_box_is_closed || fail "the \"Copié\" box did not close on Return"
 # Reading the clipboard asks the program for it, so its answer also shows that it has
 # handled everything that came before.
