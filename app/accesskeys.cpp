@@ -49,7 +49,6 @@ QStringList withAccessKeys(const QStringList &captions)
         }
     }
 
-    std::sort(unmarked.begin(), unmarked.end());
     for (const qsizetype n : std::as_const(unmarked)) {
         QString &caption = result[n];
         for (qsizetype i = 0; i < caption.size(); ++i) {

@@ -133,12 +133,7 @@ TForm1::TForm1(QWidget *parent)
     JvDragDrop1->SetDropTarget(Memo1);
     // The drop is taken at once and the file loaded afterwards, so that the file manager
     // that sent it does not wait for the load.
-    connect(JvDragDrop1, &TJvDragDrop::OnDrop, this,
-            [this](TJvDragDrop *sender, QPoint pos, const QStringList &files) {
-                QMetaObject::invokeMethod(this, [this, sender, pos, files] {
-                    handleDrop(sender, pos, files);
-                }, Qt::QueuedConnection);
-            });
+    connect(JvDragDrop1, &TJvDragDrop::OnDrop, this, &TForm1::handleDrop, Qt::QueuedConnection);
 
     connect(qApp, &QGuiApplication::commitDataRequest, this, &TForm1::endSession);
 

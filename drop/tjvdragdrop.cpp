@@ -12,11 +12,6 @@ TJvDragDrop::TJvDragDrop(QObject *parent)
 {
 }
 
-TJvDragDrop::~TJvDragDrop()
-{
-    unhook();
-}
-
 void TJvDragDrop::SetDropTarget(QWidget *target)
 {
     unhook();
@@ -35,9 +30,8 @@ void TJvDragDrop::hook()
 {
     if (!m_target || !m_acceptDrag)
         return;
-    m_hookedTarget = m_target;
-    m_hookedTarget->setAcceptDrops(true);
-    m_hookedTarget->installEventFilter(this);
+    m_target->setAcceptDrops(true);
+    m_target->installEventFilter(this);
     // The filter installed last runs first, so this one comes before the scroll area's
     // own filter on its viewport.
     if (auto *area = qobject_cast<QAbstractScrollArea *>(m_target.data())) {
@@ -51,15 +45,14 @@ void TJvDragDrop::unhook()
 {
     if (m_hookedViewport)
         m_hookedViewport->removeEventFilter(this);
-    if (m_hookedTarget)
-        m_hookedTarget->removeEventFilter(this);
+    if (m_target)
+        m_target->removeEventFilter(this);
     m_hookedViewport = nullptr;
-    m_hookedTarget = nullptr;
 }
 
 QWidget *TJvDragDrop::clientArea() const
 {
-    return m_hookedViewport ? m_hookedViewport.data() : m_hookedTarget.data();
+    return m_hookedViewport ? m_hookedViewport.data() : m_target.data();
 }
 
 bool TJvDragDrop::carriesLocalFiles(const QMimeData *mimeData)
@@ -87,7 +80,7 @@ bool TJvDragDrop::acceptAsCopy(QDropEvent *event)
 
 bool TJvDragDrop::eventFilter(QObject *watched, QEvent *event)
 {
-    if (watched != m_hookedTarget && watched != m_hookedViewport)
+    if (watched != m_target && watched != m_hookedViewport)
         return false;
     switch (event->type()) {
     case QEvent::DragEnter:

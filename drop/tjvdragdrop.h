@@ -23,7 +23,6 @@ class TJvDragDrop : public QObject
 
 public:
     explicit TJvDragDrop(QObject *parent = nullptr);
-    ~TJvDragDrop() override;
 
     QWidget *DropTarget() const { return m_target; }
     void SetDropTarget(QWidget *target);
@@ -48,7 +47,6 @@ private:
     void receiveDrop(QObject *watched, QDropEvent *event);
 
     QPointer<QWidget> m_target;
-    QPointer<QWidget> m_hookedTarget;
     QPointer<QWidget> m_hookedViewport;
     bool m_acceptDrag = true;
     QStringList m_files;

@@ -9,8 +9,6 @@
 
 namespace {
 
-constexpr qsizetype flushSize = qsizetype(1) << 20;
-
 bool isUtf8(TEncoding encoding)
 {
     return encoding == TEncoding::ANSI || encoding == TEncoding::UTF8;
@@ -130,7 +128,7 @@ void writeAddressesFromFile(const RawTextFile &file, QByteArray &out,
                             const Progress &progress)
 {
     const auto flushWhenFull = [&] {
-        if (out.size() >= flushSize)
+        if (out.size() >= addressFlushSize)
             flush(out);
     };
 
@@ -148,4 +146,15 @@ void writeAddressesFromFile(const RawTextFile &file, QByteArray &out,
         appendFieldUtf8(out, begin, end, hasDoubledQuotes);
         flushWhenFull();
     }, progress);
+}
+
+void writeAddresses(const QStringList &addresses, QByteArray &out,
+                    const std::function<void(QByteArray &out)> &flush)
+{
+    for (const QString &address : addresses) {
+        out += address.toUtf8();
+        out += '\n';
+        if (out.size() >= addressFlushSize)
+            flush(out);
+    }
 }

@@ -22,9 +22,16 @@ QStringList extractAddressesFromText(QStringView text, const Progress &progress 
 // decoded.
 QStringList extractAddressesFromFile(const RawTextFile &file, const Progress &progress = {});
 
+// Output of addresses goes out a megabyte at a time.
+constexpr qsizetype addressFlushSize = qsizetype(1) << 20;
+
 // Appends to out, in UTF-8 and each followed by '\n', the addresses that
 // extractAddressesFromFile finds, and calls flush, which empties out, whenever out holds
-// a megabyte or more. out may still hold addresses at the end.
+// addressFlushSize bytes or more. out may still hold addresses at the end.
 void writeAddressesFromFile(const RawTextFile &file, QByteArray &out,
                             const std::function<void(QByteArray &out)> &flush,
                             const Progress &progress = {});
+
+// The same for a list of addresses already found.
+void writeAddresses(const QStringList &addresses, QByteArray &out,
+                    const std::function<void(QByteArray &out)> &flush);

@@ -2,6 +2,7 @@
 
 #include "settings/inidocument.h"
 #include "worklist/adrelioerror.h"
+#include "worklist/textfile.h"
 
 #include <QCoreApplication>
 #include <QDateTime>
@@ -44,8 +45,7 @@ std::optional<QString> readProfileValue(const QString &Rubrique, const QString &
 
 [[noreturn]] void throwWriteError(const QString &fileName)
 {
-    const QString fullPath = fileName.isEmpty() ? fileName : QFileInfo(fileName).absoluteFilePath();
-    throw AdrelioError(fillFormat(u"Impossible d'écrire dans %s", { fullPath }));
+    throw AdrelioError(fillFormat(u"Impossible d'écrire dans %s", { fullPath(fileName) }));
 }
 
 QString asciiUpper(QString text)

@@ -19,8 +19,6 @@
 
 namespace {
 
-// Output goes out a megabyte at a time; the buffer has room for one more address beyond.
-constexpr qsizetype flushSize = qsizetype(1) << 20;
 constexpr qsizetype readChunkSize = qsizetype(1) << 20;
 
 const char usage[] =
@@ -103,12 +101,7 @@ void extractInput(const char *argument, bool sort, QByteArray &out)
     }
     QStringList addresses = extractAddressesFromFile(file);
     quickSortLines(addresses);
-    for (const QString &address : std::as_const(addresses)) {
-        out += address.toUtf8();
-        out += '\n';
-        if (out.size() >= flushSize)
-            writeOut(out);
-    }
+    writeAddresses(addresses, out, writeOut);
 }
 
 } // namespace
@@ -144,7 +137,8 @@ int main(int argc, char *argv[])
 
     int status = EXIT_SUCCESS;
     QByteArray out;
-    out.reserve(2 * flushSize);
+    // Room for one more address beyond the flush size.
+    out.reserve(2 * addressFlushSize);
     for (const char *input : std::as_const(inputs)) {
         try {
             extractInput(input, sort, out);

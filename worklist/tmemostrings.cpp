@@ -49,17 +49,6 @@ bool isAreaBreak(QChar c)
     return c == QChar::ParagraphSeparator || c == QChar(0xFDD0) || c == QChar(0xFDD1);
 }
 
-// Drawing resumes also when putting the text in fails.
-class UpdateBlock
-{
-public:
-    explicit UpdateBlock(TStrings &strings) : m_strings(strings) { m_strings.BeginUpdate(); }
-    ~UpdateBlock() { m_strings.EndUpdate(); }
-
-private:
-    TStrings &m_strings;
-};
-
 } // namespace
 
 TMemoStrings::TMemoStrings(MemoEdit *memo)
@@ -142,12 +131,7 @@ QString TMemoStrings::Text() const
 void TMemoStrings::CopyTo(TStringList &target) const
 {
     target.items() = lines();
-    target.SetDefaultEncoding(DefaultEncoding());
-    target.SetEncoding(Encoding() == TEncoding::None ? TEncoding::ANSI : Encoding());
-    target.SetWriteBOM(WriteBOM());
-    target.SetDelimiter(Delimiter());
-    target.SetQuoteChar(QuoteChar());
-    target.SetStrictDelimiter(StrictDelimiter());
+    target.CopyAttributes(*this);
 }
 
 QStringList TMemoStrings::lines() const
@@ -161,14 +145,6 @@ QStringList TMemoStrings::lines() const
 QString TMemoStrings::textWithLineFeeds() const
 {
     return rawText(m_memo).replace(QChar::ParagraphSeparator, QLatin1Char('\n'));
-}
-
-void TMemoStrings::LoadFromRawFile(const RawTextFile &file)
-{
-    const QString text = decodeText(file);
-    UpdateBlock update(*this);
-    SetEncoding(file.encoding);
-    SetLoadedText(text);
 }
 
 // The breaks are widened in one pass from the end, in the text's own buffer: a buffer

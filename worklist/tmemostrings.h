@@ -36,9 +36,6 @@ public:
     // each followed by '\n' but the last when the text does not end with a break.
     QString textWithLineFeeds() const;
 
-    // Puts a file read with readTextFile in place of the lines, as LoadFromFile does.
-    void LoadFromRawFile(const RawTextFile &file);
-
     // Text copied out of the document separates its lines with U+2029; the list's own
     // text has CR LF breaks.
     static QString withCrLfBreaks(QString raw);

@@ -4,24 +4,12 @@
 
 void TStrings::Assign(const TStrings &source)
 {
-    BeginUpdate();
+    UpdateBlock update(*this);
     Clear();
     CopyAttributes(source);
     const int n = source.Count();
     for (int i = 0; i < n; ++i)
         Add(source.Strings(i));
-    EndUpdate();
-}
-
-QString TStrings::Text() const
-{
-    QString text;
-    const int n = Count();
-    for (int i = 0; i < n; ++i) {
-        text += Strings(i);
-        text += QLatin1String("\r\n");
-    }
-    return text;
 }
 
 void TStrings::BeginUpdate()
@@ -61,17 +49,15 @@ void TStrings::LoadFromFile(const QString &fileName, const Progress &progress)
             return progress(first * total + done, 2 * total);
         };
     };
-    const RawTextFile file = readTextFile(fileName, m_defaultEncoding, step(0));
-    const QString text = decodeText(file, step(1));
-    BeginUpdate();
-    try {
-        m_encoding = file.encoding;
-        SetLoadedText(text);
-    } catch (...) {
-        EndUpdate();
-        throw;
-    }
-    EndUpdate();
+    LoadFromRawFile(readTextFile(fileName, m_defaultEncoding, step(0)), step(1));
+}
+
+void TStrings::LoadFromRawFile(const RawTextFile &file, const Progress &progress)
+{
+    const QString text = decodeText(file, progress);
+    UpdateBlock update(*this);
+    m_encoding = file.encoding;
+    SetLoadedText(text);
 }
 
 void TStrings::SaveToFile(const QString &fileName, const Progress &progress) const
