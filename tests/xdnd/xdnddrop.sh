@@ -9,53 +9,9 @@ set -u
 
 program=$1
 drag_source=$2
-for tool in Xvfb xdpyinfo xdotool xclip xprop xwininfo; do
-    if ! command -v "$tool" >/dev/null 2>&1; then
-        echo "SKIP: $tool is missing (scripts/deps.sh test installs it)"
-        exit 77
-    fi
-done
-
-work=$(mktemp -d)
-xvfb_pid=
-app_pid=
-source_pid=
-cleanup() {
-    [ -n "$source_pid" ] && kill "$source_pid" 2>/dev/null
-    [ -n "$app_pid" ] && kill "$app_pid" 2>/dev/null
-    [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null
-    rm -rf "$work"
-}
-trap cleanup EXIT
-trap 'exit 1' INT TERM
-
-# Every call to the X server is bounded: a stuck server or program ends the test with a
-# message, before CTest would kill the script and leave the server behind.
-xdo() { timeout 10 xdotool "$@"; }
-
-started=$(date +%s)
-fail() {
-    echo "FAIL: $* (after $(($(date +%s) - started)) s)"
-    if [ -n "${DISPLAY:-}" ]; then
-        echo "--- visible windows"
-        for w in $(xdo search --onlyvisible --name '' 2>/dev/null); do
-            timeout 10 xwininfo -id "$w" 2>/dev/null | grep -E 'xwininfo:|Absolute|Width|Height|Override'
-        done
-    fi
-    for log in "$work/Adrelio.INI" "$work/adrelio.log" "$work/source.log"; do
-        [ -f "$log" ] && { echo "--- $(basename "$log")"; cat "$log"; }
-    done
-    exit 1
-}
-
-# Runs a check every tenth of a second until it succeeds, for about ten seconds.
-wait_for() {
-    deadline=$(($(date +%s) + 10))
-    until "$@"; do
-        [ "$(date +%s)" -lt "$deadline" ] || return 1
-        sleep 0.1
-    done
-}
+# shellcheck source=SCRIPTDIR/../xsession.sh
+. "$(dirname "$0")/../xsession.sh"
+need_tools Xvfb xdpyinfo xdotool xclip xprop xwininfo
 
 # The first visible window of the program whose properties (read with the given command,
 # xprop or xwininfo) match the pattern.
@@ -68,12 +24,10 @@ program_window() {
     done
     return 1
 }
-menu_is_open() { program_window xwininfo 'Override Redirect State: yes' >/dev/null; }
 message_box() { program_window xprop '_NET_WM_WINDOW_TYPE_DIALOG'; }
 message_box_is_open() { message_box >/dev/null; }
 message_box_is_closed() { ! message_box_is_open; }
 has_focus() { [ "$(xdo getwindowfocus 2>/dev/null)" = "$1" ]; }
-program_has_ended() { ! kill -0 "$app_pid" 2>/dev/null; }
 drag_has_ended() { grep -q '^drag ended: ' "$work/source.log"; }
 target_takes_copy() { [ "$(grep '^drag action: ' "$work/source.log" | tail -n 1)" = 'drag action: copy' ]; }
 
@@ -99,16 +53,6 @@ profile_value() {
 }
 import_is_stored() { [ -n "$(profile_value FICHIER IMPORT)" ]; }
 
-# Opens the text area's context menu with a right click and chooses an entry by its key.
-menu_choose() {
-    xdo mousemove "$target_x" "$target_y" click 3
-    wait_for menu_is_open || fail "the context menu did not open (to choose \"$1\")"
-    xdo key "$1"
-}
-
-# The profile lies beside the executable, so a copy keeps it out of the build.
-cp "$program" "$work/Adrelio"
-
 # A name with a blank, an apostrophe and a non-ASCII letter travels percent-encoded in the
 # URL list and must come back as the same path.
 dropped="$work/carnet d'adresses été.txt"
@@ -121,19 +65,8 @@ printf '%s\r\n' \
     'marie@exemple.org' \
     'support@exemple.com;ventes@exemple.com' >"$work/expected"
 
-# Xvfb picks a free display and writes its number once it accepts connections.
-Xvfb -displayfd 3 -nolisten tcp -screen 0 1280x1024x24 3>"$work/display" 2>"$work/xvfb.log" &
-xvfb_pid=$!
-wait_for test -s "$work/display" || fail "Xvfb did not start: $(cat "$work/xvfb.log")"
-DISPLAY=:$(cat "$work/display")
-export DISPLAY
-wait_for timeout 2 xdpyinfo >/dev/null 2>&1 || fail "Xvfb does not answer on $DISPLAY"
-export QT_QPA_PLATFORM=xcb
-
-(cd "$work" && exec ./Adrelio) >"$work/adrelio.log" 2>&1 &
-app_pid=$!
-window=$(timeout 20 xdotool search --sync --onlyvisible --name '^ADRELIO ' | head -n 1)
-[ -n "$window" ] || fail "the window did not open"
+start_xvfb 1280x1024
+start_adrelio "$program"
 eval "$(xdo getwindowgeometry --shell "$window")"
 target_x=$((X + WIDTH / 2))
 target_y=$((Y + HEIGHT / 2))
@@ -144,7 +77,7 @@ source_top=904
 [ $((X + WIDTH)) -le "$source_left" ] || [ $((Y + HEIGHT)) -le "$source_top" ] \
     || fail "the window at ${X},${Y} (${WIDTH}x${HEIGHT}) covers the drag source"
 "$drag_source" "$dropped" "$source_left" "$source_top" >"$work/source.log" 2>&1 &
-source_pid=$!
+helper_pids=$!
 timeout 20 xdotool search --sync --onlyvisible --name '^xdnd drag source$' >/dev/null \
     || fail "the drag source did not open"
 from_x=$((source_left + 80))
@@ -171,7 +104,7 @@ wait_for import_is_stored || fail "the profile does not name the dropped file"
 [ "$(profile_value FICHIER IMPORT)" = "$dropped" ] \
     || fail "the profile names \"$(profile_value FICHIER IMPORT)\" instead of \"$dropped\""
 
-menu_choose c
+menu_choose c $((WIDTH / 2)) $((HEIGHT / 2))
 wait_for message_box_is_open || fail "no \"Copié\" box after the copy command"
 # The box takes the keyboard focus itself once it is mapped; a key sent before would reach
 # the blocked main window.
@@ -188,15 +121,6 @@ if ! cmp -s "$work/expected" "$work/clipboard"; then
     fail "the text area does not hold the addresses of the dropped file"
 fi
 
-# Without a window manager the focus goes back to the root window when the box closes and
-# no window of the program gets it; Qt's X11 layer waits 100 ms for a focus that may still
-# come, then deactivates the program. A right click within that time opens the menu, which
-# closes again at once. After a pause of a second the menu stays open.
-sleep 1
-menu_choose q
-wait_for program_has_ended || fail "the program still runs after \"Quitter\""
-wait "$app_pid"
-status=$?
-app_pid=
-[ "$status" -eq 0 ] || fail "the program ended with status $status"
+menu_choose q $((WIDTH / 2)) $((HEIGHT / 2))
+wait_quit
 echo "PASS: a file dragged from another program was loaded, remembered and its addresses extracted"
