@@ -2,11 +2,11 @@
 # Builds Adrelio with its tests and benchmarks and runs every test. Then builds the whole
 # test suite again with clang, AddressSanitizer and UndefinedBehaviorSanitizer (leaks
 # checked at exit) in build-asan/, runs it, and runs each libFuzzer target of that build
-# for a bounded time. A failing stage does not stop the later ones; the exit status says
-# whether all passed.
+# for a bounded time. A failing configure or build stops the script at once; failing tests
+# and fuzz targets do not stop the later stages, and the exit status says whether all
+# passed.
 set -e
 cd "$(dirname "$0")/.."
-root=$(pwd)
 jobs=$(nproc)
 failed=""
 scripts/deps.sh test
@@ -22,10 +22,7 @@ CC=clang CXX=clang++ cmake -S . -B build-asan \
     -DADRELIO_SANITIZE=ON -DADRELIO_BUILD_FUZZERS=ON \
     -DADRELIO_BUILD_TESTS=ON -DADRELIO_BUILD_BENCH=OFF >/dev/null
 cmake --build build-asan --parallel "$jobs"
-
-export ASAN_OPTIONS=detect_leaks=1
-export LSAN_OPTIONS="suppressions=$root/tests/reliability/lsan.supp:print_suppressions=0"
-export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+# The sanitizer options are part of each test (ADRELIO_SANITIZE in CMakeLists.txt).
 (cd build-asan && ctest --output-on-failure --timeout 900) || failed="$failed sanitized-tests"
 
 # New inputs go to a scratch corpus, the committed seeds stay as they are; a failing

@@ -1,15 +1,14 @@
 #pragma once
 
-#include "app/errorbox.h"
 #include "app/unit1.h"
 #include "settings/kesto_ini.h"
+#include "support/testsupport.h"
+#include "support/windowsupport.h"
 #include "worklist/memoedit.h"
 
 #include <QApplication>
 #include <QDir>
-#include <QDropEvent>
 #include <QFile>
-#include <QMimeData>
 #include <QStringList>
 #include <QTemporaryDir>
 #include <QTest>
@@ -24,7 +23,7 @@
 // (GetIniFileName), so each test writes the profile it needs and removes it afterwards.
 
 // The list as the window shows it at start.
-inline const QString placeholder = QStringLiteral("Déposez ici un fichier contenat des adresses EMAIL\r\n");
+inline const QString placeholder = placeholderLine + QStringLiteral("\r\n");
 
 inline QString profilePath()
 {
@@ -33,16 +32,12 @@ inline QString profilePath()
 
 inline void writeProfile(const QByteArray &content)
 {
-    QFile file(profilePath());
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        qFatal("cannot write the test profile");
-    file.write(content);
+    writeFile(profilePath(), content);
 }
 
 inline QByteArray readProfile()
 {
-    QFile file(profilePath());
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    return readFile(profilePath());
 }
 
 // A profile that names fileName as the last file dropped, with the option as given and a
@@ -53,54 +48,23 @@ inline QByteArray profileWithFile(const QString &fileName, bool autoExtract)
             + fileName.toUtf8() + "\n[OPTIONS]\nchk_AUTO=" + (autoExtract ? "1" : "0") + "\n";
 }
 
-inline QString writeFile(const QTemporaryDir &dir, const QString &name, const QByteArray &content)
-{
-    const QString path = dir.filePath(name);
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(content) != content.size())
-        qFatal("cannot write a test file");
-    return path;
-}
-
-// Drops files on the text area as the desktop does: a drag that enters, then the drop.
-// The drop is taken at once; the file is loaded once the event loop runs.
-inline void sendDrop(MemoEdit *memo, const QStringList &fileNames)
+inline QList<QUrl> localUrls(const QStringList &fileNames)
 {
     QList<QUrl> urls;
     for (const QString &fileName : fileNames)
         urls.append(QUrl::fromLocalFile(fileName));
-    QMimeData mimeData;
-    mimeData.setUrls(urls);
-    QWidget *viewport = memo->viewport();
-    const QPoint pos(40, 30);
-    QDragEnterEvent enter(pos, Qt::CopyAction, &mimeData, Qt::LeftButton, Qt::NoModifier);
-    QCoreApplication::sendEvent(viewport, &enter);
-    QVERIFY(enter.isAccepted());
-    QDropEvent drop(QPointF(pos), Qt::CopyAction, &mimeData, Qt::LeftButton, Qt::NoModifier);
-    QCoreApplication::sendEvent(viewport, &drop);
-    QVERIFY(drop.isAccepted());
+    return urls;
 }
 
-// The same, and the window loads the file.
+// Drops files on the text area, and the window loads them. The drop is taken at once; the
+// file is loaded once the event loop runs.
 inline void dropFiles(MemoEdit *memo, const QStringList &fileNames)
 {
     const QString before = memo->Lines()->Text();
-    sendDrop(memo, fileNames);
+    QVERIFY(sendDrop(memo, localUrls(fileNames)));
     QCOMPARE(memo->Lines()->Text(), before);
     QCoreApplication::sendPostedEvents();
 }
-
-// Collects the texts the error box would show, instead of opening it.
-class ErrorBoxes
-{
-public:
-    ErrorBoxes() { setErrorBoxHook([this](const QString &text) { m_texts.append(text); }); }
-    ~ErrorBoxes() { setErrorBoxHook({}); }
-    const QStringList &texts() const { return m_texts; }
-
-private:
-    QStringList m_texts;
-};
 
 // Calls answer with the next modal box or dialog once it is open; answer must close it.
 inline void whenModalOpens(QObject *context, const std::function<void(QWidget *)> &answer)

@@ -1,5 +1,6 @@
 #include "app/errorbox.h"
 #include "settings/kesto_ini.h"
+#include "support/windowsupport.h"
 #include "worklist/adrelioerror.h"
 #include "worklist/progress.h"
 
@@ -17,7 +18,6 @@ class tst_ErrorBox : public QObject
     Q_OBJECT
 
 private slots:
-    void cleanup();
     void text_data();
     void text();
     void runHandlerShowsErrors_data();
@@ -26,11 +26,6 @@ private slots:
     void cancelledWorkShowsNothing();
     void boxIsCriticalWithOneOk();
 };
-
-void tst_ErrorBox::cleanup()
-{
-    setErrorBoxHook({});
-}
 
 void tst_ErrorBox::text_data()
 {
@@ -72,8 +67,7 @@ void tst_ErrorBox::runHandlerShowsErrors()
     QFETCH(int, kind);
     QFETCH(QString, shown);
 
-    QStringList boxes;
-    setErrorBoxHook([&boxes](const QString &text) { boxes.append(text); });
+    ErrorBoxes boxes;
     bool stepAfterError = false;
     const bool completed = runHandler([&] {
         switch (kind) {
@@ -89,25 +83,23 @@ void tst_ErrorBox::runHandlerShowsErrors()
 
     QVERIFY(!completed);
     QVERIFY(!stepAfterError);
-    QCOMPARE(boxes, QStringList { shown });
+    QCOMPARE(boxes.texts(), QStringList { shown });
 }
 
 void tst_ErrorBox::runHandlerSucceeds()
 {
-    QStringList boxes;
-    setErrorBoxHook([&boxes](const QString &text) { boxes.append(text); });
+    ErrorBoxes boxes;
     bool ran = false;
     QVERIFY(runHandler([&ran] { ran = true; }));
     QVERIFY(ran);
-    QVERIFY(boxes.isEmpty());
+    QVERIFY(boxes.texts().isEmpty());
 }
 
 void tst_ErrorBox::cancelledWorkShowsNothing()
 {
-    QStringList boxes;
-    setErrorBoxHook([&boxes](const QString &text) { boxes.append(text); });
+    ErrorBoxes boxes;
     QVERIFY(!runHandler([] { throw OperationCancelled(); }));
-    QVERIFY(boxes.isEmpty());
+    QVERIFY(boxes.texts().isEmpty());
 }
 
 void tst_ErrorBox::boxIsCriticalWithOneOk()

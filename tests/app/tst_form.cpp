@@ -16,22 +16,18 @@
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QStyle>
-#include <QTemporaryDir>
 #include <QTest>
 #include <QTextBlock>
 #include <QTextLayout>
 #include <QWindow>
 
-#include <memory>
-
-class tst_Form : public QObject
+class tst_Form : public FormTest
 {
     Q_OBJECT
 
 private slots:
     void init();
     void cleanup();
-    void cleanupTestCase();
 
     void layout();
     void actions_data();
@@ -61,34 +57,24 @@ private:
     void triggerFromMenu(const char *name);
     QString saveThroughDialog(const std::function<void(QFileDialog *)> &answer);
 
-    std::unique_ptr<TForm1> m_form;
-    MemoEdit *m_memo = nullptr;
     QMenu *m_menu = nullptr;
 };
 
 void tst_Form::init()
 {
-    QFile::remove(profilePath());
+    initForm();
     QGuiApplication::clipboard()->clear();
 }
 
 void tst_Form::cleanup()
 {
-    m_form.reset();
-    QFile::remove(profilePath());
-}
-
-void tst_Form::cleanupTestCase()
-{
-    QFile::remove(profilePath());
+    cleanupForm();
 }
 
 void tst_Form::createShownForm()
 {
-    m_form = std::make_unique<TForm1>();
-    m_memo = m_form->findChild<MemoEdit *>(QStringLiteral("Memo1"));
+    createForm();
     m_menu = m_form->findChild<QMenu *>(QStringLiteral("PopupMenu1"));
-    QVERIFY(m_memo);
     QVERIFY(m_menu);
     m_form->move(0, 0);
     m_form->show();
@@ -125,9 +111,8 @@ void tst_Form::triggerFromMenu(const char *name)
 
 void tst_Form::layout()
 {
-    ErrorBoxes boxes;
     TForm1 form;
-    QVERIFY(boxes.texts().isEmpty());
+    QVERIFY(m_boxes->texts().isEmpty());
 
     QCOMPARE(form.objectName(), QStringLiteral("Form1"));
     const Qt::WindowFlags flags = form.windowFlags();
@@ -148,7 +133,7 @@ void tst_Form::layout()
     QVERIFY(memo);
     QCOMPARE(memo->font(), form.font());
     QCOMPARE(memo->Lines()->Count(), 1);
-    QCOMPARE(memo->Lines()->Strings(0), QStringLiteral("Déposez ici un fichier contenat des adresses EMAIL"));
+    QCOMPARE(memo->Lines()->Strings(0), placeholderLine);
     QCOMPARE(memo->toolTip(), QStringLiteral("Menu = Clic Droit"));
     QCOMPARE(memo->toolTipDuration(), 2500);
     QCOMPARE(memo->viewport()->style()->styleHint(QStyle::SH_ToolTip_WakeUpDelay, nullptr, memo->viewport()), 500);
@@ -526,65 +511,55 @@ QString tst_Form::saveThroughDialog(const std::function<void(QFileDialog *)> &an
 
 void tst_Form::save()
 {
-    QTemporaryDir dir;
-    QVERIFY(dir.isValid());
     createShownForm();
     setText(QStringLiteral("a@b\nc@d"));
     const QString proposal = QStringLiteral("Enregistrer la liste des Adresses|ADRESSES|TXT");
 
     // The user types name in the folder shown, or keeps the proposal, and confirms.
-    auto acceptIn = [&dir](const QString &name) {
-        return [&dir, name](QFileDialog *dialog) {
-            dialog->setDirectory(dir.path());
+    auto acceptIn = [this](const QString &name) {
+        return [this, name](QFileDialog *dialog) {
+            dialog->setDirectory(m_dir->path());
             if (!name.isEmpty())
                 typeFileName(dialog, name);
             QMetaObject::invokeMethod(dialog, "accept");
         };
     };
     QCOMPARE(saveThroughDialog(acceptIn(QString())), proposal);
-    QFile saved(dir.filePath(QStringLiteral("ADRESSES.TXT")));
-    QVERIFY(saved.open(QIODevice::ReadOnly));
-    QCOMPARE(saved.readAll(), QByteArray("\xEF\xBB\xBF" "a@b\r\nc@d"));
-    saved.close();
+    const QString saved = m_dir->filePath(QStringLiteral("ADRESSES.TXT"));
+    QCOMPARE(readFile(saved), QByteArray("\xEF\xBB\xBF" "a@b\r\nc@d"));
 
     // Saving again replaces it without a question, and the dialog proposes ADRESSES again.
     setText(QStringLiteral("e@f"));
     QCOMPARE(saveThroughDialog(acceptIn(QStringLiteral("autre"))), proposal);
     QCOMPARE(saveThroughDialog(acceptIn(QString())), proposal);
-    QVERIFY(saved.open(QIODevice::ReadOnly));
-    QCOMPARE(saved.readAll(), QByteArray("\xEF\xBB\xBF" "e@f"));
-    saved.close();
-    QVERIFY(QFile::exists(dir.filePath(QStringLiteral("autre.TXT"))));
+    QCOMPARE(readFile(saved), QByteArray("\xEF\xBB\xBF" "e@f"));
+    QVERIFY(QFile::exists(m_dir->filePath(QStringLiteral("autre.TXT"))));
 
     // A name with an extension of its own is kept as typed.
     saveThroughDialog(acceptIn(QStringLiteral("liste.csv")));
-    QVERIFY(QFile::exists(dir.filePath(QStringLiteral("liste.csv"))));
-    QVERIFY(!QFile::exists(dir.filePath(QStringLiteral("liste.csv.TXT"))));
+    QVERIFY(QFile::exists(m_dir->filePath(QStringLiteral("liste.csv"))));
+    QVERIFY(!QFile::exists(m_dir->filePath(QStringLiteral("liste.csv.TXT"))));
 
     // Cancelling writes nothing.
     setText(QStringLiteral("g@h"));
     saveThroughDialog([](QFileDialog *dialog) { dialog->reject(); });
-    QVERIFY(saved.open(QIODevice::ReadOnly));
-    QCOMPARE(saved.readAll(), QByteArray("\xEF\xBB\xBF" "e@f"));
+    QCOMPARE(readFile(saved), QByteArray("\xEF\xBB\xBF" "e@f"));
 }
 
 void tst_Form::saveFailureLeavesWindowWorking()
 {
-    QTemporaryDir dir;
-    QVERIFY(dir.isValid());
     createShownForm();
     setText(QStringLiteral("a@b c"));
-    ErrorBoxes boxes;
-    const QString target = dir.filePath(QStringLiteral("absent/ADRESSES.TXT"));
+    const QString target = m_dir->filePath(QStringLiteral("absent/ADRESSES.TXT"));
     saveThroughDialog([&target](QFileDialog *dialog) {
         typeFileName(dialog, target);
         QMetaObject::invokeMethod(dialog, "accept");
     });
-    QCOMPARE(boxes.texts().size(), 1);
-    QVERIFY2(boxes.texts().constFirst().startsWith(
+    QCOMPARE(m_boxes->texts().size(), 1);
+    QVERIFY2(m_boxes->texts().constFirst().startsWith(
                      QStringLiteral("Impossible de créer le fichier \"%1\". ").arg(target)),
-             qPrintable(boxes.texts().constFirst()));
-    QVERIFY(boxes.texts().constFirst().endsWith(QLatin1Char('.')));
+             qPrintable(m_boxes->texts().constFirst()));
+    QVERIFY(m_boxes->texts().constFirst().endsWith(QLatin1Char('.')));
     QVERIFY(m_form->isVisible());
     QCOMPARE(m_memo->Lines()->Text(), QStringLiteral("a@b c"));
 

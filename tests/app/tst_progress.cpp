@@ -119,10 +119,8 @@ std::map<QString, QByteArray> tst_Progress::files() const
 {
     std::map<QString, QByteArray> contents;
     const QStringList names = QDir(m_dir->path()).entryList(QDir::Files | QDir::Hidden);
-    for (const QString &name : names) {
-        QFile file(m_dir->filePath(name));
-        contents[name] = file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("?");
-    }
+    for (const QString &name : names)
+        contents[name] = readFile(m_dir->filePath(name));
     return contents;
 }
 
@@ -153,8 +151,9 @@ void tst_Progress::cancelLoad()
     QFETCH(bool, autoExtract);
     QFETCH(QString, cancelAt);
 
-    const QString remembered = writeFile(*m_dir, QStringLiteral("avant.txt"), "avant@x.fr\n");
-    const QString dropped = writeFile(*m_dir, QStringLiteral("liste.txt"),
+    const QString remembered = writeFile(m_dir->path(), QStringLiteral("avant.txt"),
+                                         "avant@x.fr\n");
+    const QString dropped = writeFile(m_dir->path(), QStringLiteral("liste.txt"),
                                       "\xEF\xBB\xBF" "Jean <jean@exemple.fr>, marie@exemple.fr\n");
     writeProfile(profileWithFile(startup ? dropped : remembered, autoExtract));
     const QByteArray profile = readProfile();
@@ -231,7 +230,7 @@ void tst_Progress::cancelSave()
     QFETCH(bool, replacing);
 
     if (replacing)
-        writeFile(*m_dir, QStringLiteral("ADRESSES.TXT"), "ancien@contenu.fr\r\n");
+        writeFile(m_dir->path(), QStringLiteral("ADRESSES.TXT"), "ancien@contenu.fr\r\n");
     const auto before = files();
     createForm();
     m_memo->setPlainText(QStringLiteral("a@b\nc@d\n"));
@@ -280,10 +279,10 @@ void tst_Progress::failedLoadRestoresCursor()
 void tst_Progress::dropWaitsForTheLoadBefore()
 {
     createForm();
-    const QString first = writeFile(*m_dir, QStringLiteral("premier.txt"), "premier@x.fr\n");
-    const QString second = writeFile(*m_dir, QStringLiteral("second.txt"), "second@x.fr\n");
-    sendDrop(m_memo, { first });
-    sendDrop(m_memo, { second });
+    const QString first = writeFile(m_dir->path(), QStringLiteral("premier.txt"), "premier@x.fr\n");
+    const QString second = writeFile(m_dir->path(), QStringLiteral("second.txt"), "second@x.fr\n");
+    QVERIFY(sendDrop(m_memo, localUrls({ first })));
+    QVERIFY(sendDrop(m_memo, localUrls({ second })));
     QTRY_COMPARE(text(), QStringLiteral("second@x.fr\r\n"));
     QCOMPARE(GetStr(QStringLiteral("FICHIER"), QStringLiteral("IMPORT"), QString(), QString()), second);
     QVERIFY(m_boxes->texts().isEmpty());

@@ -1,12 +1,12 @@
 #include "app/unit1.h"
 #include "extract/extraction.h"
 #include "formtest.h"
+#include "support/plainpaths.h"
 #include "worklist/memoedit.h"
 
 #include <QAction>
 #include <QDir>
 #include <QTest>
-
 
 namespace {
 
@@ -47,7 +47,7 @@ private slots:
 private:
     QString writeFile(const QString &name, const QByteArray &content)
     {
-        return ::writeFile(*m_dir, name, content);
+        return ::writeFile(m_dir->path(), name, content);
     }
     void dropFiles(const QStringList &fileNames) { ::dropFiles(m_memo, fileNames); }
     QAction *option() const { return m_form->findChild<QAction *>(QStringLiteral("chk_AUTO")); }
@@ -112,14 +112,6 @@ void tst_Startup::rememberedFile()
     QCOMPARE(m_form->frameGeometry(), QRect(30, 40, 500, 300));
 }
 
-static QByteArray utf16Le(const char16_t *text)
-{
-    QByteArray bytes("\xFF\xFE");
-    for (const char16_t *p = text; *p; ++p)
-        bytes += char(*p & 0xFF) + QByteArray(1, char(*p >> 8));
-    return bytes;
-}
-
 void tst_Startup::extractionPathsAgree_data()
 {
     QTest::addColumn<QByteArray>("content");
@@ -139,7 +131,7 @@ void tst_Startup::extractionPathsAgree_data()
     QTest::newRow("frame characters") << QByteArray("x@y\xEF\xB7\x90z@w \xEF\xB7\x91q@r\xEF\xB7\x92s@t");
     QTest::newRow("line separator") << QByteArray("a@b\xE2\x80\xA8" "c@d");
     QTest::newRow("UTF-8 mark") << QByteArray("\xEF\xBB\xBF" "é@x \"y\xE2\x80\xA9z@w\"");
-    QTest::newRow("UTF-16") << utf16Le(u"a@b\u2029cd\r\n\"e\u00A0@f\uFDD1g h@i\"");
+    QTest::newRow("UTF-16") << utf16Bytes(u"a@b\u2029cd\r\n\"e\u00A0@f\uFDD1g h@i\"", false);
     QTest::newRow("empty") << QByteArray();
 }
 

@@ -1,8 +1,8 @@
 #include "drop/tjvdragdrop.h"
+#include "support/windowsupport.h"
 #include "worklist/memoedit.h"
 
 #include <QDir>
-#include <QDropEvent>
 #include <QMimeData>
 #include <QSignalSpy>
 #include <QTest>
@@ -26,16 +26,6 @@ private slots:
     void destroyedTargetIsForgotten();
 
 private:
-    struct Outcome
-    {
-        bool entered;
-        bool dropped;
-        Qt::DropAction action;
-    };
-    // Sends a drag enter and a drop to receiver.
-    Outcome dragAndDrop(QWidget *receiver, QPoint pos, const QMimeData &mime,
-                                  Qt::DropActions actions = Qt::CopyAction | Qt::MoveAction);
-
     MemoEdit *m_memo = nullptr;
     TJvDragDrop *m_drop = nullptr;
 };
@@ -55,17 +45,6 @@ void TestTJvDragDrop::cleanup()
 {
     delete m_drop;
     delete m_memo;
-}
-
-TestTJvDragDrop::Outcome TestTJvDragDrop::dragAndDrop(QWidget *receiver, QPoint pos,
-                                                      const QMimeData &mime,
-                                                      Qt::DropActions actions)
-{
-    QDragEnterEvent enter(pos, actions, &mime, Qt::LeftButton, Qt::NoModifier);
-    QCoreApplication::sendEvent(receiver, &enter);
-    QDropEvent drop(QPointF(pos), actions, &mime, Qt::LeftButton, Qt::NoModifier);
-    QCoreApplication::sendEvent(receiver, &drop);
-    return {enter.isAccepted(), drop.isAccepted(), drop.dropAction()};
 }
 
 void TestTJvDragDrop::dropFiles_data()
@@ -102,7 +81,7 @@ void TestTJvDragDrop::dropFiles()
     mime.setText(urls.join(QLatin1Char('\n')));
 
     QSignalSpy spy(m_drop, &TJvDragDrop::OnDrop);
-    const Outcome outcome = dragAndDrop(m_memo->viewport(), QPoint(12, 34), mime);
+    const DragAndDrop outcome = sendDragAndDrop(m_memo->viewport(), QPoint(12, 34), mime);
     QVERIFY(outcome.entered);
     QVERIFY(outcome.dropped);
     QCOMPARE(outcome.action, Qt::CopyAction);
@@ -115,7 +94,7 @@ void TestTJvDragDrop::dropFiles()
 
     // The next drop replaces the list.
     mime.setUrls({QUrl(QStringLiteral("file:///seul.txt"))});
-    dragAndDrop(m_memo->viewport(), QPoint(1, 1), mime);
+    sendDragAndDrop(m_memo->viewport(), QPoint(1, 1), mime);
     QCOMPARE(m_drop->Files(), QStringList{QStringLiteral("/seul.txt")});
     QCOMPARE(spy.count(), 2);
 }
@@ -126,7 +105,7 @@ void TestTJvDragDrop::dropOnFrameGivesClientPoint()
     mime.setUrls({QUrl(QStringLiteral("file:///tmp/a.txt"))});
     QSignalSpy spy(m_drop, &TJvDragDrop::OnDrop);
     const QPoint inArea = m_memo->viewport()->geometry().topLeft() + QPoint(5, 7);
-    QVERIFY(dragAndDrop(m_memo, inArea, mime).dropped);
+    QVERIFY(sendDragAndDrop(m_memo, inArea, mime).dropped);
     QCOMPARE(spy.count(), 1);
     QCOMPARE(spy.at(0).at(1).toPoint(), QPoint(5, 7));
 }
@@ -137,7 +116,8 @@ void TestTJvDragDrop::moveOnlyDragIsRefused()
     mime.setUrls({QUrl(QStringLiteral("file:///tmp/a.txt"))});
     mime.setText(QStringLiteral("file:///tmp/a.txt"));
     QSignalSpy spy(m_drop, &TJvDragDrop::OnDrop);
-    const Outcome outcome = dragAndDrop(m_memo->viewport(), QPoint(5, 5), mime, Qt::MoveAction);
+    const DragAndDrop outcome = sendDragAndDrop(m_memo->viewport(), QPoint(5, 5), mime,
+                                                Qt::MoveAction);
     QVERIFY(!outcome.entered);
     QVERIFY(!outcome.dropped);
     QCOMPARE(spy.count(), 0);
@@ -149,7 +129,7 @@ void TestTJvDragDrop::plainTextIsLeftToTheArea()
     QMimeData mime;
     mime.setText(QStringLiteral("tapé "));
     QSignalSpy spy(m_drop, &TJvDragDrop::OnDrop);
-    const Outcome outcome = dragAndDrop(m_memo->viewport(), QPoint(2, 2), mime);
+    const DragAndDrop outcome = sendDragAndDrop(m_memo->viewport(), QPoint(2, 2), mime);
     QVERIFY(outcome.entered);
     QVERIFY(outcome.dropped);
     QCOMPARE(spy.count(), 0);
@@ -164,12 +144,12 @@ void TestTJvDragDrop::acceptDragOffLeavesDropsToTheArea()
     QSignalSpy spy(m_drop, &TJvDragDrop::OnDrop);
 
     m_drop->SetAcceptDrag(false);
-    dragAndDrop(m_memo->viewport(), QPoint(2, 2), mime);
+    sendDragAndDrop(m_memo->viewport(), QPoint(2, 2), mime);
     QCOMPARE(spy.count(), 0);
     QCOMPARE(m_memo->toPlainText(), QStringLiteral("nom garde"));
 
     m_drop->SetAcceptDrag(true);
-    dragAndDrop(m_memo->viewport(), QPoint(2, 2), mime);
+    sendDragAndDrop(m_memo->viewport(), QPoint(2, 2), mime);
     QCOMPARE(spy.count(), 1);
     QCOMPARE(m_memo->toPlainText(), QStringLiteral("nom garde"));
 }
@@ -186,9 +166,9 @@ void TestTJvDragDrop::changingTargetRehooks()
 
     m_drop->SetDropTarget(&other);
     QCOMPARE(m_drop->DropTarget(), &other);
-    dragAndDrop(m_memo->viewport(), QPoint(2, 2), mime);
+    sendDragAndDrop(m_memo->viewport(), QPoint(2, 2), mime);
     QCOMPARE(spy.count(), 0);
-    dragAndDrop(other.viewport(), QPoint(2, 2), mime);
+    sendDragAndDrop(other.viewport(), QPoint(2, 2), mime);
     QCOMPARE(spy.count(), 1);
     m_drop->SetDropTarget(m_memo);
 }

@@ -1,4 +1,5 @@
 #include "extract/extraction.h"
+#include "support/testsupport.h"
 #include "worklist/tstringlist.h"
 
 #include <QTest>
@@ -23,7 +24,7 @@ void TestExtraction::extract_data()
 
     QTest::newRow("empty") << QStringList() << QStringList();
     QTest::newRow("start-up hint")
-            << QStringList{u"Déposez ici un fichier contenat des adresses EMAIL"_qs} << QStringList();
+            << QStringList{placeholderLine} << QStringList();
     QTest::newRow("duplicates kept") << QStringList{"a@b a@b"} << QStringList{"a@b", "a@b"};
     QTest::newRow("two at signs") << QStringList{"a@b@c"} << QStringList{"a@b@c"};
     QTest::newRow("lone at sign") << QStringList{"@"} << QStringList{"@"};

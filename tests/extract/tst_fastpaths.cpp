@@ -1,11 +1,10 @@
 #include "extract/extraction.h"
-#include "extract/splitdelimited.h"
+#include "support/plainpaths.h"
 #include "worklist/textfile.h"
 #include "worklist/tstringlist.h"
 
 #include <QRandomGenerator>
 #include <QTest>
-#include <QtEndian>
 
 // The fast paths against the plain one: decode the whole text, cut it into lines, split
 // every line and keep the fields with "@".
@@ -27,46 +26,13 @@ private slots:
 
 namespace {
 
-QStringList plainExtraction(const QString &text)
-{
-    QStringList addresses;
-    QStringList fields;
-    for (const QString &line : text.split(u'\n')) {
-        SplitDelimited(line, fields);
-        for (const QString &field : std::as_const(fields)) {
-            if (field.contains(u'@'))
-                addresses.append(field);
-        }
-    }
-    return addresses;
-}
-
-QByteArray utf8Lines(const QStringList &addresses)
-{
-    QByteArray bytes;
-    for (const QString &address : addresses)
-        bytes += address.toUtf8() + '\n';
-    return bytes;
-}
-
-QByteArray written(const RawTextFile &file)
-{
-    QByteArray all;
-    QByteArray out;
-    writeAddressesFromFile(file, out, [&](QByteArray &full) {
-        all += full;
-        full.clear();
-    });
-    return all + out;
-}
-
 void compareFilePaths(const QByteArray &bytes)
 {
     const RawTextFile file = rawTextFromBytes(bytes, TEncoding::ANSI);
     const QString text = decodeText(file);
     const QStringList expected = plainExtraction(text);
     QCOMPARE(extractAddressesFromFile(file), expected);
-    QCOMPARE(written(file), utf8Lines(expected));
+    QCOMPARE(writtenAddresses(file), utf8Lines(expected));
     QCOMPARE(extractAddressesFromText(text), expected);
     QCOMPARE(extractAddresses(TStringList(text.split(u'\n'))).items(), expected);
 }
@@ -79,20 +45,6 @@ bool filePathsAgree(const QByteArray &bytes)
         return true;
     qWarning() << "input" << bytes.toHex(' ');
     return false;
-}
-
-QByteArray utf16Bytes(QStringView text, bool bigEndian)
-{
-    const QByteArray mark = bigEndian ? QByteArray("\xFE\xFF") : QByteArray("\xFF\xFE");
-    // An empty view may have no data at all, and the copy must not be given a null source.
-    if (text.isEmpty())
-        return mark;
-    QByteArray bytes(text.size() * 2, Qt::Uninitialized);
-    if (bigEndian)
-        qToBigEndian<char16_t>(text.utf16(), text.size(), bytes.data());
-    else
-        qToLittleEndian<char16_t>(text.utf16(), text.size(), bytes.data());
-    return mark + bytes;
 }
 
 // Pieces that meet every rule: separators, quotes, breaks, zero bytes, marks after blanks,

@@ -37,14 +37,6 @@ QString decodedUnits(const RawTextFile &file)
     return decoder.decode(body);
 }
 
-QString withConvertedBreaks(QString text)
-{
-    text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
-    text.replace(u'\r', u'\n');
-    text.replace(QChar(0), u' ');
-    return text;
-}
-
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
@@ -63,17 +55,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
             "the extraction over the decoded text gives the plain result");
     require(extractAddressesFromFile(file) == plain,
             "the extraction from the bytes gives the extraction over the decoded text");
-
-    QByteArray written;
-    QByteArray flushed;
-    writeAddressesFromFile(file, written, [&](QByteArray &out) {
-        flushed += out;
-        out.clear();
-    });
-    flushed += written;
-    QByteArray expected;
-    for (const QString &address : plain)
-        expected += address.toUtf8() + '\n';
-    require(flushed == expected, "the addresses written from the bytes are the plain result");
+    require(writtenAddresses(file) == utf8Lines(plain),
+            "the addresses written from the bytes are the plain result");
     return 0;
 }

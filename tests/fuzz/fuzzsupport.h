@@ -1,10 +1,6 @@
 #pragma once
 
-#include "extract/splitdelimited.h"
-
-#include <QString>
-#include <QStringList>
-#include <QStringView>
+#include "support/plainpaths.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -16,20 +12,4 @@ inline void require(bool holds, const char *property)
         std::fprintf(stderr, "property broken: %s\n", property);
         std::abort();
     }
-}
-
-// The extraction done the plain way: every line of a text with '\n' breaks split on its
-// own, every field that holds "@" kept. The fast paths must give exactly this.
-inline QStringList plainExtraction(QStringView text)
-{
-    QStringList addresses;
-    QStringList fields;
-    for (QStringView line : text.split(u'\n')) {
-        SplitDelimited(line, fields);
-        for (const QString &field : std::as_const(fields)) {
-            if (field.contains(u'@'))
-                addresses.append(field);
-        }
-    }
-    return addresses;
 }

@@ -1,7 +1,7 @@
+#include "support/testsupport.h"
 #include "worklist/kesto_memo.h"
 #include "worklist/memoedit.h"
 
-#include <QFile>
 #include <QPlainTextDocumentLayout>
 #include <QTemporaryDir>
 #include <QTest>
@@ -114,20 +114,15 @@ void TestKestoMemo::sortKeepsEncodingThroughSave()
 {
     QTemporaryDir dir;
     QVERIFY(dir.isValid());
-    const QString in = dir.filePath(QStringLiteral("in.txt"));
+    const QString in = writeFile(dir.path(), QStringLiteral("in.txt"),
+                                 "\xEF\xBB\xBF" "z@b.fr\r\nb\xC3\xA9@a.fr\r\na@c.fr");
     const QString out = dir.filePath(QStringLiteral("out.txt"));
-    QFile file(in);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write("\xEF\xBB\xBF" "z@b.fr\r\nb\xC3\xA9@a.fr\r\na@c.fr");
-    file.close();
 
     m_memo->Lines()->LoadFromFile(in);
     MEMO_Sort(m_memo);
     QCOMPARE(m_memo->Lines()->Encoding(), TEncoding::UTF8);
     m_memo->Lines()->SaveToFile(out);
-    QFile saved(out);
-    QVERIFY(saved.open(QIODevice::ReadOnly));
-    QCOMPARE(saved.readAll(), QByteArray("\xEF\xBB\xBF" "a@c.fr\r\nb\xC3\xA9@a.fr\r\nz@b.fr\r\n"));
+    QCOMPARE(readFile(out), QByteArray("\xEF\xBB\xBF" "a@c.fr\r\nb\xC3\xA9@a.fr\r\nz@b.fr\r\n"));
 }
 
 void TestKestoMemo::cancelledSortChangesNothing()

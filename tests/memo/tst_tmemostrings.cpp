@@ -1,8 +1,8 @@
+#include "support/testsupport.h"
 #include "worklist/memoedit.h"
 #include "worklist/tstringlist.h"
 
 #include <QClipboard>
-#include <QFile>
 #include <QMimeData>
 #include <QScrollBar>
 #include <QSignalSpy>
@@ -46,9 +46,6 @@ private slots:
     void shiftEnterMakesHardBreak();
 
 private:
-    QString writeFile(const QString &name, const QByteArray &bytes);
-    QByteArray readFile(const QString &path);
-
     MemoEdit *m_memo = nullptr;
     QTemporaryDir *m_dir = nullptr;
 };
@@ -67,23 +64,6 @@ void TestTMemoStrings::cleanup()
 {
     delete m_memo;
     delete m_dir;
-}
-
-QString TestTMemoStrings::writeFile(const QString &name, const QByteArray &bytes)
-{
-    const QString path = m_dir->filePath(name);
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
-        qFatal("cannot write %s", qPrintable(path));
-    return path;
-}
-
-QByteArray TestTMemoStrings::readFile(const QString &path)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return QByteArray("<missing>");
-    return file.readAll();
 }
 
 void TestTMemoStrings::countAndLines_data()
@@ -211,7 +191,7 @@ void TestTMemoStrings::placeholderLine()
 {
     m_memo->addPlaceholderLine();
     const TMemoStrings *view = m_memo->Lines();
-    QCOMPARE(view->Text(), QStringLiteral("Déposez ici un fichier contenat des adresses EMAIL\r\n"));
+    QCOMPARE(view->Text(), ::placeholderLine + QStringLiteral("\r\n"));
     QCOMPARE(view->Count(), 1);
     QCOMPARE(view->Encoding(), TEncoding::None);
 }
@@ -321,7 +301,7 @@ void TestTMemoStrings::sameTextChangesNothing()
     QByteArray bytes;
     for (int i = 0; i < 200; ++i)
         bytes += "ligne " + QByteArray::number(i) + "\r\n";
-    const QString path = writeFile(QStringLiteral("list.txt"), bytes);
+    const QString path = writeFile(m_dir->path(), QStringLiteral("list.txt"), bytes);
     TMemoStrings *view = m_memo->Lines();
     view->LoadFromFile(path);
 
@@ -336,7 +316,8 @@ void TestTMemoStrings::sameTextChangesNothing()
     // The same lines with LF breaks convert to the text the area holds.
     QSignalSpy changed(m_memo, &QPlainTextEdit::textChanged);
     QSignalSpy replacing(m_memo, &MemoEdit::replacingText);
-    view->LoadFromFile(writeFile(QStringLiteral("lf.txt"), QByteArray(bytes).replace("\r\n", "\n")));
+    view->LoadFromFile(writeFile(m_dir->path(), QStringLiteral("lf.txt"),
+                                 QByteArray(bytes).replace("\r\n", "\n")));
     QCOMPARE(changed.count(), 0);
     QCOMPARE(replacing.count(), 0);
     QCOMPARE(m_memo->textCursor().anchor(), 900);
@@ -347,16 +328,16 @@ void TestTMemoStrings::sameTextChangesNothing()
 void TestTMemoStrings::otherTextPutsCaretAtStart()
 {
     TMemoStrings *view = m_memo->Lines();
-    view->LoadFromFile(writeFile(QStringLiteral("a.txt"), "abc\r\ndef\r\n"));
+    view->LoadFromFile(writeFile(m_dir->path(), QStringLiteral("a.txt"), "abc\r\ndef\r\n"));
     m_memo->moveCursor(QTextCursor::End);
 
     // Same length, one unit differs.
-    view->LoadFromFile(writeFile(QStringLiteral("b.txt"), "abc\r\ndeg\r\n"));
+    view->LoadFromFile(writeFile(m_dir->path(), QStringLiteral("b.txt"), "abc\r\ndeg\r\n"));
     QCOMPARE(view->Text(), QStringLiteral("abc\r\ndeg\r\n"));
     QCOMPARE(m_memo->textCursor().position(), 0);
 
     // Same units, the break elsewhere.
-    view->LoadFromFile(writeFile(QStringLiteral("c.txt"), "abcd\r\neg\r\n"));
+    view->LoadFromFile(writeFile(m_dir->path(), QStringLiteral("c.txt"), "abcd\r\neg\r\n"));
     QCOMPARE(view->Text(), QStringLiteral("abcd\r\neg\r\n"));
 }
 
@@ -377,7 +358,7 @@ void TestTMemoStrings::loadThenSaveKeepsEncoding()
     QFETCH(TEncoding, encoding);
 
     TMemoStrings *view = m_memo->Lines();
-    view->LoadFromFile(writeFile(QStringLiteral("in.txt"), bytes));
+    view->LoadFromFile(writeFile(m_dir->path(), QStringLiteral("in.txt"), bytes));
     QCOMPARE(view->Encoding(), encoding);
     const QString out = m_dir->filePath(QStringLiteral("out.txt"));
     view->SaveToFile(out);
@@ -397,7 +378,7 @@ void TestTMemoStrings::loadFromRawFile()
 {
     QFETCH(QByteArray, bytes);
 
-    const QString path = writeFile(QStringLiteral("in.txt"), bytes);
+    const QString path = writeFile(m_dir->path(), QStringLiteral("in.txt"), bytes);
     MemoEdit loaded;
     loaded.Lines()->LoadFromFile(path);
     m_memo->Lines()->LoadFromRawFile(readTextFile(path, TEncoding::ANSI));

@@ -1,13 +1,12 @@
 #include "probecopy.h"
 
+#include "support/testsupport.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QJsonDocument>
-#include <QProcess>
-#include <QStandardPaths>
 
-#include <pwd.h>
 #include <unistd.h>
 
 ProbeCopy::ProbeCopy(const QString &folder)
@@ -25,50 +24,25 @@ QString ProbeCopy::profile() const
     return m_program + QStringLiteral(".INI");
 }
 
-bool ProbeCopy::canRunAsNobody(QString *reason)
+bool ProbeCopy::canRunUnprivileged(QString *why)
 {
-    if (geteuid() != 0) {
-        *reason = QStringLiteral("the tests do not run as root, so they cannot drop to nobody");
-        return false;
-    }
-    if (!getpwnam("nobody")) {
-        *reason = QStringLiteral("there is no user nobody");
-        return false;
-    }
-    if (QStandardPaths::findExecutable(QStringLiteral("runuser")).isEmpty()) {
-        *reason = QStringLiteral("runuser is not installed");
-        return false;
-    }
-    return true;
+    return geteuid() != 0 || nobodyAvailable(why);
 }
 
-QList<QJsonObject> ProbeCopy::run(const QStringList &steps, bool asNobody)
+QList<QJsonObject> ProbeCopy::run(const QStringList &steps, bool unprivileged)
 {
     QList<QJsonObject> lines;
     if (!isValid())
         return lines;
-    QProcess process;
-    if (asNobody)
-        process.start(QStringLiteral("runuser"),
-                      QStringList{QStringLiteral("-u"), QStringLiteral("nobody"),
-                                  QStringLiteral("--"), m_program}
-                              + steps);
-    else
-        process.start(m_program, steps);
-    if (!process.waitForFinished(300000)) {
-        m_error = QStringLiteral("the probe did not finish: %1").arg(process.errorString());
-        process.kill();
-        process.waitForFinished();
+    const bool asNobody = unprivileged && geteuid() == 0;
+    const ProgramRun probe = asNobody ? runAsNobody(m_program, steps) : runProgram(m_program, steps);
+    if (probe.exitCode != 0) {
+        m_error = QStringLiteral("the probe failed (%1): %2%3")
+                          .arg(probe.exitCode)
+                          .arg(probe.error, QString::fromLocal8Bit(probe.errors));
         return lines;
     }
-    const QByteArray errors = process.readAllStandardError();
-    if (process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0) {
-        m_error = QStringLiteral("the probe failed (%1): %2")
-                          .arg(process.exitCode())
-                          .arg(QString::fromLocal8Bit(errors));
-        return lines;
-    }
-    const QList<QByteArray> output = process.readAllStandardOutput().split('\n');
+    const QList<QByteArray> output = probe.output.split('\n');
     for (const QByteArray &line : output) {
         if (!line.isEmpty())
             lines.append(QJsonDocument::fromJson(line).object());

@@ -6,9 +6,10 @@
 #include <QStringList>
 
 // A copy of the reliability probe in a folder of the test's choosing, so that the probe's
-// profile (its own name with ".INI") lies in that folder. The probe can run as this user
-// or, when the tests run as root, as the unprivileged user nobody, for whom permissions
-// hold as they hold for any user.
+// profile (its own name with ".INI") lies in that folder. A run whose outcome rests on
+// permissions is unprivileged: root passes every permission, so the tests then run the
+// probe as the user nobody, for whom permissions hold as they hold for any user; any
+// other user runs it as itself.
 class ProbeCopy
 {
 public:
@@ -19,11 +20,11 @@ public:
 
     // The lines the probe printed for its start-up and for each step. Empty when it could
     // not run or failed; error() then says why.
-    QList<QJsonObject> run(const QStringList &steps, bool asNobody = false);
+    QList<QJsonObject> run(const QStringList &steps, bool unprivileged = false);
     QString error() const { return m_error; }
 
-    // Whether run() can drop to nobody; when it cannot, why not.
-    static bool canRunAsNobody(QString *reason);
+    // Whether an unprivileged run can take place; when it cannot, why not.
+    static bool canRunUnprivileged(QString *why);
 
 private:
     QString m_program;

@@ -6,9 +6,6 @@
 
 // Small file helpers shared by the reliability tests.
 
-// The system's text for an error number as the program's messages end with it.
-QString systemReason(int errnum);
-
 // The messages of the error box for a failed open or create of fileName.
 QString openErrorBoxText(const QString &fileName, int errnum);
 QString createErrorBoxText(const QString &fileName, int errnum);
@@ -19,11 +16,8 @@ QString placeholderText();
 // Every entry of a folder, hidden ones included, by name.
 QStringList folderEntries(const QString &folder);
 
-bool writeFile(const QString &fileName, const QByteArray &bytes);
 // The same bytes for the same seed on every run.
 QByteArray randomBytes(qsizetype size, quint32 seed);
-// The bytes of a file; a null array when it cannot be read.
-QByteArray fileBytes(const QString &fileName);
 
 // The text that a file without a byte-order mark shows once loaded: UTF-8 read leniently,
 // each CR LF, lone CR and lone LF one break, U+0000 a space.

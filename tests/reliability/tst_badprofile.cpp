@@ -6,6 +6,7 @@
 #include "windowdriver.h"
 
 #include "settings/kesto_ini.h"
+#include "support/testsupport.h"
 
 #include <QDir>
 #include <QFile>
@@ -13,8 +14,6 @@
 #include <QJsonArray>
 #include <QTemporaryDir>
 #include <QTest>
-
-#include <unistd.h>
 
 enum class ProfileTrouble {
     Folder,
@@ -70,10 +69,9 @@ void TestBadProfile::initTestCase()
 {
     QVERIFY(m_dir.isValid());
     QVERIFY(QFile::setPermissions(m_dir.path(), QFileDevice::Permissions(0x7755)));
-    m_list = m_dir.filePath(QStringLiteral("liste.txt"));
-    QVERIFY(writeFile(m_list, "Nom <liste@exemple.fr>, autre@exemple.fr\n"));
-    m_other = m_dir.filePath(QStringLiteral("autre.txt"));
-    QVERIFY(writeFile(m_other, "autre fichier\n"));
+    m_list = writeFile(m_dir.path(), QStringLiteral("liste.txt"),
+                       "Nom <liste@exemple.fr>, autre@exemple.fr\n");
+    m_other = writeFile(m_dir.path(), QStringLiteral("autre.txt"), "autre fichier\n");
 }
 
 void TestBadProfile::init()
@@ -127,12 +125,12 @@ void TestBadProfile::startupReads()
 
     const QString fileName = GetIniFileName();
     if (!profile.isNull())
-        QVERIFY(writeFile(fileName, profile));
+        writeFile(fileName, profile);
 
     WindowDriver window;
     QCOMPARE(window.takeErrors(), QStringList());
     QCOMPARE(window.autoExtract(), autoExtract);
-    QCOMPARE(window.text(), reloads ? loadedText(fileBytes(m_list)) : placeholderText());
+    QCOMPARE(window.text(), reloads ? loadedText(readFile(m_list)) : placeholderText());
 
     window.setAutoExtract(true);
     window.drop(m_list);
@@ -141,7 +139,7 @@ void TestBadProfile::startupReads()
 
     QVERIFY(window.close());
     QCOMPARE(window.takeErrors(), QStringList());
-    const QByteArray written = fileBytes(fileName);
+    const QByteArray written = readFile(fileName);
     QVERIFY(keepsForeignLines(profile, written));
     QCOMPARE(GetStr(QStringLiteral("FICHIER"), QStringLiteral("IMPORT"), QString(), QString()),
              m_list);
@@ -165,19 +163,18 @@ void TestBadProfile::unwritableProfile()
 {
     QFETCH(ProfileTrouble, trouble);
 
-    const bool needsNobody = trouble == ProfileTrouble::ReadOnlyFile
+    const bool unprivileged = trouble == ProfileTrouble::ReadOnlyFile
             || trouble == ProfileTrouble::ReadOnlyFolder;
-    QString reason;
-    const bool asNobody = needsNobody && ProbeCopy::canRunAsNobody(&reason);
-    if (needsNobody && !asNobody && geteuid() == 0)
-        QSKIP(qPrintable(reason));
+    QString why;
+    if (unprivileged && !ProbeCopy::canRunUnprivileged(&why))
+        QSKIP(qPrintable(why));
 
     const QString folder = m_programFolder;
     QVERIFY(QDir().mkdir(folder));
     ProbeCopy probe(folder);
     QVERIFY2(probe.isValid(), qPrintable(probe.error()));
-    const QString start = m_dir.filePath(QStringLiteral("depart.txt"));
-    QVERIFY(writeFile(start, "depart@exemple.fr\n"));
+    const QString start = writeFile(m_dir.path(), QStringLiteral("depart.txt"),
+                                    "depart@exemple.fr\n");
     const QByteArray profile = "; réglages\n[OPTIONS]\nchk_AUTO=1\n[FICHIER]\nIMPORT="
             + QFile::encodeName(start) + "\n";
 
@@ -187,17 +184,17 @@ void TestBadProfile::unwritableProfile()
         QVERIFY(QDir().mkdir(probe.profile()));
         break;
     case ProfileTrouble::ReadOnlyFile:
-        QVERIFY(writeFile(probe.profile(), profile));
+        writeFile(probe.profile(), profile);
         QVERIFY(QFile::setPermissions(probe.profile(), QFileDevice::Permissions(0x4444)));
         QVERIFY(QFile::setPermissions(folder, QFileDevice::Permissions(0x7777)));
         break;
     case ProfileTrouble::ReadOnlyFolder:
-        QVERIFY(writeFile(probe.profile(), profile));
+        writeFile(probe.profile(), profile);
         QVERIFY(QFile::setPermissions(probe.profile(), QFileDevice::Permissions(0x6666)));
         QVERIFY(QFile::setPermissions(folder, QFileDevice::Permissions(0x5555)));
         break;
     case ProfileTrouble::FullDisk:
-        QVERIFY(writeFile(probe.profile(), profile));
+        writeFile(probe.profile(), profile);
         // Any new profile is larger than this.
         firstSteps = QStringList{QStringLiteral("fsize=16")};
         break;
@@ -205,7 +202,7 @@ void TestBadProfile::unwritableProfile()
     const QStringList entries = folderEntries(folder);
 
     const QList<QJsonObject> steps =
-            probe.run(firstSteps + QStringList{"drop=" + m_list, "close", "extract"}, asNobody);
+            probe.run(firstSteps + QStringList{"drop=" + m_list, "close", "extract"}, unprivileged);
     QVERIFY2(steps.size() == 4 + firstSteps.size(), qPrintable(probe.error()));
     const QJsonObject &startUp = steps.constFirst();
     const QJsonObject &drop = steps.at(steps.size() - 3);
@@ -220,7 +217,7 @@ void TestBadProfile::unwritableProfile()
     else
         QCOMPARE(startUp.value("text").toString(), QStringLiteral("depart@exemple.fr\n"));
     QCOMPARE(drop.value("errors").toArray(), writeError);
-    QCOMPARE(drop.value("text").toString(), loadedText(fileBytes(m_list)));
+    QCOMPARE(drop.value("text").toString(), loadedText(readFile(m_list)));
     QCOMPARE(close.value("errors").toArray(), writeError);
     QCOMPARE(close.value("closed").toBool(), false);
     QCOMPARE(extract.value("errors").toArray(), QJsonArray());
@@ -230,7 +227,7 @@ void TestBadProfile::unwritableProfile()
     if (trouble == ProfileTrouble::Folder)
         QVERIFY(QFileInfo(probe.profile()).isDir());
     else
-        QCOMPARE(fileBytes(probe.profile()), profile);
+        QCOMPARE(readFile(probe.profile()), profile);
     QCOMPARE(folderEntries(folder), entries);
 }
 

@@ -6,6 +6,7 @@
 #include "windowdriver.h"
 
 #include "settings/kesto_ini.h"
+#include "support/testsupport.h"
 
 #include <QBuffer>
 #include <QDir>
@@ -58,6 +59,10 @@ QString rememberedFile()
     return GetStr(importSection, importKey, QString(), QString());
 }
 
+// A known fault: the profile writes the name as it is and its reader drops the blanks
+// around a value, so the next start loads the name without the blank, another file.
+constexpr char blankLost[] = "the profile loses the blank that ends the name";
+
 } // namespace
 
 class TestDropPaths : public QObject
@@ -75,7 +80,10 @@ private slots:
 
 private:
     QString path(const QString &name) const { return m_dir->filePath(name); }
-    QString textFile(const QString &name, const QByteArray &bytes);
+    QString textFile(const QString &name, const QByteArray &bytes)
+    {
+        return writeFile(m_dir->path(), name, bytes);
+    }
     // Makes the thing a row names and returns its local path. For a file that loads,
     // m_shownText is what the window shows once it is loaded, with the extraction on when
     // m_autoExtract says so.
@@ -98,14 +106,6 @@ void TestDropPaths::cleanup()
 {
     m_dir.reset();
     QFile::remove(GetIniFileName());
-}
-
-QString TestDropPaths::textFile(const QString &name, const QByteArray &bytes)
-{
-    const QString fileName = path(name);
-    if (!writeFile(fileName, bytes))
-        qFatal("cannot write the fixture %s", qPrintable(fileName));
-    return fileName;
 }
 
 QByteArray TestDropPaths::makePath(PathKind kind)
@@ -206,8 +206,6 @@ void TestDropPaths::dropPath_data()
     QTest::newRow("png") << PathKind::Png << Loads << Loads;
     QTest::newRow("line of 50 MB") << PathKind::LongLine << Loads << Loads;
     QTest::newRow("spaces, quotes, accents") << PathKind::SpacesQuotesAccents << Loads << Loads;
-    // A name ending in a blank loses it in the profile; the row returns once the profile quotes such values.
-    if (false)
     QTest::newRow("name ending in a blank") << PathKind::TrailingBlank << Loads << Loads;
     // The name cannot be held in Unicode text: its bad bytes become U+FFFD, and no file
     // has that name.
@@ -237,6 +235,7 @@ void TestDropPaths::dropPath()
         if (dropped == Loads) {
             QCOMPARE(window.takeErrors(), QStringList());
             QVERIFY(window.text() == m_shownText);
+            QEXPECT_FAIL("name ending in a blank", blankLost, Continue);
             QCOMPARE(rememberedFile(), name);
         } else {
             QCOMPARE(window.takeErrors(), QStringList{openErrorBoxText(name, dropped)});
@@ -250,6 +249,7 @@ void TestDropPaths::dropPath()
     WindowDriver restarted;
     QCOMPARE(restarted.takeErrors(), QStringList());
     const QString shown = dropped == Loads ? m_shownText : QStringLiteral("avant@exemple.fr\n");
+    QEXPECT_FAIL("name ending in a blank", blankLost, Continue);
     QVERIFY(restarted.text() == shown);
 
     const QString next = textFile(QStringLiteral("suivant.txt"), "Moi <suivant@exemple.fr>\n");
@@ -268,8 +268,8 @@ void TestDropPaths::startupReload()
     QFETCH(int, remembered);
 
     const QByteArray local = makePath(kind);
-    QVERIFY(writeFile(GetIniFileName(), "[OPTIONS]\nchk_AUTO=" + QByteArray::number(m_autoExtract)
-                                                + "\n[FICHIER]\nIMPORT=\"" + local + "\"\n"));
+    writeFile(GetIniFileName(), "[OPTIONS]\nchk_AUTO=" + QByteArray::number(m_autoExtract)
+                                        + "\n[FICHIER]\nIMPORT=\"" + local + "\"\n");
 
     WindowDriver window;
     if (remembered == Loads) {
@@ -295,10 +295,10 @@ void TestDropPaths::startupReload()
 // the window runs as nobody.
 void TestDropPaths::unreadableFile()
 {
-    QString reason;
-    const bool asNobody = ProbeCopy::canRunAsNobody(&reason);
-    if (!asNobody && geteuid() == 0)
-        QSKIP(qPrintable(reason));
+    QString why;
+    const bool unprivileged = ProbeCopy::canRunUnprivileged(&why);
+    if (!unprivileged)
+        QSKIP(qPrintable(why));
 
     QVERIFY(QFile::setPermissions(m_dir->path(), QFileDevice::Permissions(0x7777)));
     ProbeCopy probe(m_dir->path());
@@ -308,7 +308,7 @@ void TestDropPaths::unreadableFile()
     const QString readable = textFile(QStringLiteral("lisible.txt"), "lisible@exemple.fr\n");
 
     QList<QJsonObject> steps = probe.run({"drop=" + readable, "drop=" + secret, "drop=" + readable},
-                                         asNobody);
+                                         unprivileged);
     QCOMPARE(steps.size(), 4);
     QCOMPARE(steps[2].value("errors").toArray(), QJsonArray{openErrorBoxText(secret, EACCES)});
     QCOMPARE(steps[2].value("text").toString(), QStringLiteral("lisible@exemple.fr\n"));
@@ -317,7 +317,7 @@ void TestDropPaths::unreadableFile()
 
     SaveStr(importSection, importKey, secret, probe.profile());
     QVERIFY(QFile::setPermissions(probe.profile(), QFileDevice::Permissions(0x6666)));
-    steps = probe.run({"drop=" + readable}, asNobody);
+    steps = probe.run({"drop=" + readable}, unprivileged);
     QCOMPARE(steps.size(), 2);
     QCOMPARE(steps[0].value("errors").toArray(), QJsonArray{openErrorBoxText(secret, EACCES)});
     QCOMPARE(steps[0].value("text").toString(), placeholderText());

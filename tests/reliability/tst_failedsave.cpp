@@ -4,6 +4,7 @@
 #include "testfiles.h"
 
 #include "settings/kesto_ini.h"
+#include "support/testsupport.h"
 
 #include <QDir>
 #include <QFile>
@@ -12,8 +13,6 @@
 #include <QTest>
 
 #include <cerrno>
-
-#include <unistd.h>
 
 enum class SaveTrouble {
     ReadOnlyFile,
@@ -49,24 +48,22 @@ void TestFailedSave::failedSave()
 {
     QFETCH(SaveTrouble, trouble);
 
-    QString reason;
-    const bool needsNobody = trouble == SaveTrouble::ReadOnlyFile;
-    const bool asNobody = needsNobody && ProbeCopy::canRunAsNobody(&reason);
-    if (needsNobody && !asNobody && geteuid() == 0)
-        QSKIP(qPrintable(reason));
+    const bool unprivileged = trouble == SaveTrouble::ReadOnlyFile;
+    QString why;
+    if (unprivileged && !ProbeCopy::canRunUnprivileged(&why))
+        QSKIP(qPrintable(why));
 
     QTemporaryDir dir;
     QVERIFY(dir.isValid());
     QVERIFY(QFile::setPermissions(dir.path(), QFileDevice::Permissions(0x7777)));
     ProbeCopy probe(dir.path());
     QVERIFY2(probe.isValid(), qPrintable(probe.error()));
-    const QString list = dir.filePath(QStringLiteral("liste.txt"));
-    QVERIFY(writeFile(list, "Nom <liste@exemple.fr>, autre@exemple.fr\n"));
+    const QString list = writeFile(dir.path(), QStringLiteral("liste.txt"),
+                                   "Nom <liste@exemple.fr>, autre@exemple.fr\n");
     SaveStr(QStringLiteral("FICHIER"), QStringLiteral("IMPORT"), list, probe.profile());
 
     const QByteArray old = "ancien contenu\r\n";
-    const QString existing = dir.filePath(QStringLiteral("ADRESSES.TXT"));
-    QVERIFY(writeFile(existing, old));
+    const QString existing = writeFile(dir.path(), QStringLiteral("ADRESSES.TXT"), old);
     QString target = existing;
     QString error;
     QStringList steps;
@@ -92,7 +89,7 @@ void TestFailedSave::failedSave()
     const QString next = dir.filePath(QStringLiteral("nouveau.txt"));
     steps << "save=" + target << QStringLiteral("fsize=none") << "save=" + next;
 
-    const QList<QJsonObject> lines = probe.run(steps, asNobody);
+    const QList<QJsonObject> lines = probe.run(steps, unprivileged);
     QVERIFY2(lines.size() == steps.size() + 1, qPrintable(probe.error()));
     const QString extracted = QStringLiteral("<liste@exemple.fr>\nautre@exemple.fr\n");
     QCOMPARE(lines.constFirst().value("errors").toArray(), QJsonArray());
@@ -100,10 +97,10 @@ void TestFailedSave::failedSave()
     const QJsonObject &failed = lines.at(lines.size() - 3);
     QCOMPARE(failed.value("errors").toArray(), QJsonArray{error});
     QCOMPARE(failed.value("text").toString(), extracted);
-    QCOMPARE(fileBytes(existing), old);
+    QCOMPARE(readFile(existing), old);
 
     QCOMPARE(lines.constLast().value("errors").toArray(), QJsonArray());
-    QCOMPARE(fileBytes(next), QByteArray("\xEF\xBB\xBF<liste@exemple.fr>\r\nautre@exemple.fr\r\n"));
+    QCOMPARE(readFile(next), QByteArray("\xEF\xBB\xBF<liste@exemple.fr>\r\nautre@exemple.fr\r\n"));
     QStringList after = entries;
     after.append(QStringLiteral("nouveau.txt"));
     after.sort();

@@ -1,16 +1,13 @@
 #include "windowdriver.h"
 
-#include "app/errorbox.h"
 #include "app/unit1.h"
 
 #include <QAction>
 #include <QCoreApplication>
 #include <QDialogButtonBox>
-#include <QDropEvent>
 #include <QFileDialog>
 #include <QGuiApplication>
 #include <QLineEdit>
-#include <QMimeData>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTextDocument>
@@ -29,33 +26,20 @@ WindowDriver::WindowDriver()
 {
     // A closed window must not end the test's application.
     QGuiApplication::setQuitOnLastWindowClosed(false);
-    setErrorBoxHook([this](const QString &text) { m_errors.append(text); });
     m_window = std::make_unique<TForm1>();
     m_window->show();
 }
 
-WindowDriver::~WindowDriver()
-{
-    m_window.reset();
-    setErrorBoxHook({});
-}
+WindowDriver::~WindowDriver() = default;
 
 QStringList WindowDriver::takeErrors()
 {
-    return std::exchange(m_errors, {});
+    return m_errors.take();
 }
 
 void WindowDriver::drop(const QUrl &url)
 {
-    QWidget *area = textArea(m_window.get())->viewport();
-    QMimeData mime;
-    mime.setUrls({url});
-    const QPoint pos = area->rect().center();
-    const Qt::DropActions actions = Qt::CopyAction | Qt::MoveAction;
-    QDragEnterEvent enter(pos, actions, &mime, Qt::LeftButton, Qt::NoModifier);
-    QCoreApplication::sendEvent(area, &enter);
-    QDropEvent drop(QPointF(pos), actions, &mime, Qt::LeftButton, Qt::NoModifier);
-    QCoreApplication::sendEvent(area, &drop);
+    sendDrop(textArea(m_window.get()), { url });
     // The window takes the drop at once, so that the source is not kept waiting, and
     // loads the file right after.
     QCoreApplication::sendPostedEvents(m_window.get(), QEvent::MetaCall);

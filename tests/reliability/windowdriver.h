@@ -1,5 +1,7 @@
 #pragma once
 
+#include "support/windowsupport.h"
+
 #include <QString>
 #include <QStringList>
 #include <QUrl>
@@ -17,8 +19,6 @@ class WindowDriver
 public:
     WindowDriver();
     ~WindowDriver();
-
-    TForm1 *window() const { return m_window.get(); }
 
     // The messages of the error box since the last call, as the box shows them.
     QStringList takeErrors();
@@ -42,6 +42,7 @@ public:
 private:
     void trigger(const char *entry);
 
-    QStringList m_errors;
+    // Declared first, so that it collects until the window is gone.
+    ErrorBoxes m_errors;
     std::unique_ptr<TForm1> m_window;
 };

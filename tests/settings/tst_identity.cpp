@@ -1,5 +1,5 @@
-#include "profiletestfiles.h"
 #include "settings/kesto_ini.h"
+#include "support/testsupport.h"
 
 #include <QCoreApplication>
 #include <QDateTime>

@@ -1,6 +1,6 @@
-#include "profiletestfiles.h"
 #include "settings/kesto_ini.h"
 #include "settings/kesto_iniwidgets.h"
+#include "support/testsupport.h"
 
 #include <QAction>
 #include <QApplication>
@@ -148,11 +148,11 @@ void TestPlacement::savePosition()
     window.setObjectName("Form1");
     window.setGeometry(-8, 30, 616, 433);
     SavePosition(&window, m_profile);
-    QCOMPARE(readBytes(m_profile), QByteArray("[tst_placement]\nForm1=-8:30:616:433\n"));
+    QCOMPARE(readFile(m_profile), QByteArray("[tst_placement]\nForm1=-8:30:616:433\n"));
 
     window.move(120, 80);
     SavePosition(&window, m_profile);
-    QCOMPARE(readBytes(m_profile), QByteArray("[tst_placement]\nForm1=120:80:616:433\n"));
+    QCOMPARE(readFile(m_profile), QByteArray("[tst_placement]\nForm1=120:80:616:433\n"));
 }
 
 void TestPlacement::positionRoundTrip()
@@ -242,11 +242,11 @@ void TestPlacement::saveComponents()
     OptionWindow options;
     options.automatic->setChecked(false);
     SaveComponents(&options.window, m_profile);
-    QCOMPARE(readBytes(m_profile), QByteArray("[OPTIONS]\nchk_AUTO=0\nmnu_chk_1=1\n"));
+    QCOMPARE(readFile(m_profile), QByteArray("[OPTIONS]\nchk_AUTO=0\nmnu_chk_1=1\n"));
 
     options.automatic->setChecked(true);
     SaveComponents(&options.window, m_profile);
-    QCOMPARE(readBytes(m_profile), QByteArray("[OPTIONS]\nchk_AUTO=1\nmnu_chk_1=1\n"));
+    QCOMPARE(readFile(m_profile), QByteArray("[OPTIONS]\nchk_AUTO=1\nmnu_chk_1=1\n"));
 }
 
 void TestPlacement::getComponents_data()
@@ -270,7 +270,7 @@ void TestPlacement::getComponents()
     QFETCH(bool, nested);
 
     if (!profile.isNull())
-        QVERIFY(writeBytes(m_profile, profile + "CHK_1=0\nExtract=1\n"));
+        writeFile(m_profile, profile + "CHK_1=0\nExtract=1\n");
     OptionWindow options;
     GetComponents(&options.window, m_profile);
     QCOMPARE(options.automatic->isChecked(), automatic);

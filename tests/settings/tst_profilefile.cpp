@@ -1,16 +1,12 @@
-#include "profiletestfiles.h"
 #include "settings/kesto_ini.h"
+#include "support/testsupport.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QProcess>
-#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
-
-#include <unistd.h>
 
 class TestProfileFile : public QObject
 {
@@ -132,7 +128,7 @@ void TestProfileFile::readRules()
     QFETCH(QString, key);
     QFETCH(QString, expected);
 
-    QVERIFY(writeBytes(m_profile, content));
+    writeFile(m_profile, content);
     QCOMPARE(GetStr(section, key, defaultText, m_profile), expected);
 }
 
@@ -155,7 +151,7 @@ void TestProfileFile::missingEntryGivesDefault()
 
     QCOMPARE(GetStr("S", "k", defaultValue, m_profile), expected);
     QVERIFY(!QFile::exists(m_profile));
-    QVERIFY(writeBytes(m_profile, "[S]\nother=1\n"));
+    writeFile(m_profile, "[S]\nother=1\n");
     QCOMPARE(GetStr("S", "k", defaultValue, m_profile), expected);
 }
 
@@ -240,9 +236,9 @@ void TestProfileFile::writeRules()
     QFETCH(QString, readBack);
 
     if (!before.isNull())
-        QVERIFY(writeBytes(m_profile, before));
+        writeFile(m_profile, before);
     SaveStr(section, key, value, m_profile);
-    QCOMPARE(readBytes(m_profile), after);
+    QCOMPARE(readFile(m_profile), after);
     QCOMPARE(GetStr(section, key, defaultText, m_profile), readBack);
 }
 
@@ -279,7 +275,7 @@ void TestProfileFile::getInt()
     QFETCH(int, expected);
 
     if (!stored.isNull())
-        QVERIFY(writeBytes(m_profile, "[S]\nk=" + stored.toUtf8() + '\n'));
+        writeFile(m_profile, "[S]\nk=" + stored.toUtf8() + '\n');
     QCOMPARE(GetInt("S", "k", -99, m_profile), expected);
 }
 
@@ -310,7 +306,7 @@ void TestProfileFile::getBool()
     QFETCH(bool, expected);
 
     if (!stored.isNull())
-        QVERIFY(writeBytes(m_profile, "[OPTIONS]\nchk_AUTO=" + stored.toUtf8() + '\n'));
+        writeFile(m_profile, "[OPTIONS]\nchk_AUTO=" + stored.toUtf8() + '\n');
     QCOMPARE(GetBool("OPTIONS", "chk_AUTO", defaultValue, m_profile), expected);
 }
 
@@ -321,7 +317,7 @@ void TestProfileFile::saveIntAndBool()
     SaveInt("S", "c", -2147483647 - 1, m_profile);
     SaveBool("S", "d", true, m_profile);
     SaveBool("S", "e", false, m_profile);
-    QCOMPARE(readBytes(m_profile), QByteArray("[S]\na=-12\nb=0\nc=-2147483648\nd=1\ne=0\n"));
+    QCOMPARE(readFile(m_profile), QByteArray("[S]\na=-12\nb=0\nc=-2147483648\nd=1\ne=0\n"));
     QCOMPARE(GetInt("S", "c", 0, m_profile), -2147483647 - 1);
     QCOMPARE(GetBool("S", "d", false, m_profile), true);
 }
@@ -332,7 +328,7 @@ void TestProfileFile::longValueIsCut()
     for (int i = 0; i < 3000; ++i)
         value += QChar(i % 2 ? u'é' : u'a' + i % 26);
     SaveStr("S", "k", value, m_profile);
-    QCOMPARE(readBytes(m_profile), "[S]\nk=" + value.toUtf8() + '\n');
+    QCOMPARE(readFile(m_profile), "[S]\nk=" + value.toUtf8() + '\n');
     QCOMPARE(GetStr("S", "k", QString(), m_profile), value.left(2047));
 
     SaveStr("S", "k", '"' + value + '"', m_profile);
@@ -346,16 +342,16 @@ void TestProfileFile::garbageIsKept()
     QByteArray garbage;
     for (int i = 0; i < 4096; ++i)
         garbage += char((i * 7919 + i / 13) % 256);
-    QVERIFY(writeBytes(m_profile, garbage));
+    writeFile(m_profile, garbage);
 
     SaveStr("OPTIONS", "chk_AUTO", "0", m_profile);
-    const QByteArray written = readBytes(m_profile);
+    const QByteArray written = readFile(m_profile);
     QVERIFY(written.startsWith(garbage));
     QCOMPARE(GetStr("OPTIONS", "chk_AUTO", QString(), m_profile), QString("0"));
 
     SaveStr("OPTIONS", "chk_AUTO", "1", m_profile);
-    QCOMPARE(readBytes(m_profile).size(), written.size());
-    QVERIFY(readBytes(m_profile).startsWith(garbage));
+    QCOMPARE(readFile(m_profile).size(), written.size());
+    QVERIFY(readFile(m_profile).startsWith(garbage));
 }
 
 void TestProfileFile::hugeLines()
@@ -363,11 +359,11 @@ void TestProfileFile::hugeLines()
     const qsizetype size = 10 * 1024 * 1024;
     const QByteArray entry = "[S]\nk=" + QByteArray(size, 'a') + '\n';
     const QByteArray unclosedHeader = '[' + QByteArray(size, 'b');
-    QVERIFY(writeBytes(m_profile, entry + unclosedHeader));
+    writeFile(m_profile, entry + unclosedHeader);
 
     QCOMPARE(GetStr("S", "k", QString(), m_profile), QString(2047, u'a'));
     SaveStr("S", "j", "1", m_profile);
-    QCOMPARE(readBytes(m_profile), entry + "j=1\n" + unclosedHeader);
+    QCOMPARE(readFile(m_profile), entry + "j=1\n" + unclosedHeader);
     QCOMPARE(GetStr("S", "j", QString(), m_profile), QString("1"));
 }
 
@@ -414,12 +410,9 @@ void TestProfileFile::refusedWriteLeavesFileWhole()
     QFETCH(QFile::Permissions, filePermissions);
     QFETCH(QByteArray, readByNobody);
 
-    if (geteuid() != 0)
-        QSKIP("Needs root to run the writer as the unprivileged user nobody");
-    const QString runuser = QStandardPaths::findExecutable(QStringLiteral("runuser"),
-                                                           { "/usr/sbin", "/sbin", "/usr/bin" });
-    if (runuser.isEmpty())
-        QSKIP("runuser is not available to run the writer as nobody");
+    QString why;
+    if (!nobodyAvailable(&why))
+        QSKIP(qPrintable(why));
 
     // Everything nobody uses lies in a folder that nobody can reach, whatever the test
     // binaries' own folder and the temporary folder of this user are.
@@ -436,26 +429,19 @@ void TestProfileFile::refusedWriteLeavesFileWhole()
     const QString profile = folder + QStringLiteral("/Adrelio.INI");
 
     const QByteArray before("; written by hand\n[S]\nk=old\n");
-    QVERIFY(writeBytes(profile, before));
+    writeFile(profile, before);
     QVERIFY(QFile::setPermissions(profile, filePermissions));
     QVERIFY(QFile::setPermissions(folder, folderPermissions));
 
-    auto runAsNobody = [&](const QStringList &arguments, QByteArray *output) {
-        QProcess process;
-        process.start(runuser, QStringList { "-u", "nobody", "--", tool } + arguments);
-        if (!process.waitForFinished(60000))
-            return -1;
-        *output = process.readAllStandardOutput() + process.readAllStandardError();
-        return process.exitCode();
-    };
+    const ProgramRun get = runAsNobody(tool, { "get", profile, "S", "k", "d" });
+    QCOMPARE(get.exitCode, 0);
+    QCOMPARE(get.output + get.errors, readByNobody);
 
-    QByteArray output;
-    QCOMPARE(runAsNobody({ "get", profile, "S", "k", "d" }, &output), 0);
-    QCOMPARE(output, readByNobody);
-
-    QCOMPARE(runAsNobody({ "set", profile, "S", "k", "new" }, &output), 1);
-    QCOMPARE(QString::fromUtf8(output), QStringLiteral("Impossible d'écrire dans ") + profile);
-    QCOMPARE(readBytes(profile), before);
+    const ProgramRun set = runAsNobody(tool, { "set", profile, "S", "k", "new" });
+    QCOMPARE(set.exitCode, 1);
+    QCOMPARE(QString::fromUtf8(set.output + set.errors),
+             QStringLiteral("Impossible d'écrire dans ") + profile);
+    QCOMPARE(readFile(profile), before);
     QCOMPARE(QDir(folder).entryList(QDir::NoDotAndDotDot | QDir::AllEntries),
              QStringList("Adrelio.INI"));
 }
@@ -464,18 +450,18 @@ void TestProfileFile::symbolicLinkIsWrittenThrough()
 {
     QVERIFY(QDir(m_dir->path()).mkdir("real"));
     const QString target = m_dir->filePath("real/target.ini");
-    QVERIFY(writeBytes(target, "[S]\nk=1\n"));
+    writeFile(target, "[S]\nk=1\n");
     QVERIFY(QFile::link(target, m_profile));
 
     QCOMPARE(GetStr("S", "k", QString(), m_profile), QString("1"));
     SaveStr("S", "k", "2", m_profile);
     QVERIFY(QFileInfo(m_profile).isSymLink());
-    QCOMPARE(readBytes(target), QByteArray("[S]\nk=2\n"));
+    QCOMPARE(readFile(target), QByteArray("[S]\nk=2\n"));
 }
 
 void TestProfileFile::permissionsAreKept()
 {
-    QVERIFY(writeBytes(m_profile, "[S]\nk=1\n"));
+    writeFile(m_profile, "[S]\nk=1\n");
     const QFile::Permissions permissions = QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup;
     QVERIFY(QFile::setPermissions(m_profile, permissions));
     SaveStr("S", "k", "2", m_profile);
@@ -512,7 +498,7 @@ void TestProfileFile::defaultProfileBesideExecutable()
     QFile::remove(expected);
     QCOMPARE(GetStr("FICHIER", "IMPORT", "none", QString()), QString("none"));
     SaveStr("FICHIER", "IMPORT", "/tmp/liste.txt", QString());
-    const QByteArray written = readBytes(expected);
+    const QByteArray written = readFile(expected);
     QFile::remove(expected);
     QCOMPARE(written, QByteArray("[FICHIER]\nIMPORT=/tmp/liste.txt\n"));
 }

@@ -1,3 +1,5 @@
+#include "support/plainpaths.h"
+#include "support/testsupport.h"
 #include "worklist/textfile.h"
 
 #include <QDir>
@@ -40,7 +42,6 @@ private:
 
     Result run(const QStringList &arguments, const QByteArray &input = {},
                const QString &outputFile = {});
-    QString writeFile(const QString &name, const QByteArray &bytes);
 
     QTemporaryDir m_dir;
 };
@@ -50,17 +51,6 @@ namespace {
 const QString sample = u"Zoé <zoe@exemple.fr>, \"Dupont, Jean\" jean@x.fr\r\n"
                        "à bientôt\rmailto:é@x\n\n\"a b@c\" \u0301 z \u0301@y"_qs;
 const QByteArray sampleAddresses = "<zoe@exemple.fr>\njean@x.fr\nmailto:\xC3\xA9@x\na b@c\n@y\n";
-
-QByteArray utf16(const QString &text, bool bigEndian)
-{
-    QByteArray bytes;
-    for (QChar c : text) {
-        const char high = char(c.unicode() >> 8);
-        const char low = char(c.unicode() & 0xFF);
-        bytes += bigEndian ? QByteArray{&high, 1} + low : QByteArray{&low, 1} + high;
-    }
-    return bytes;
-}
 
 } // namespace
 
@@ -91,15 +81,6 @@ TestAdrelioExtract::Result TestAdrelioExtract::run(const QStringList &arguments,
     return {process.exitCode(), process.readAllStandardOutput(), process.readAllStandardError()};
 }
 
-QString TestAdrelioExtract::writeFile(const QString &name, const QByteArray &bytes)
-{
-    const QString path = m_dir.filePath(name);
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
-        qFatal("cannot write %s", qPrintable(path));
-    return path;
-}
-
 void TestAdrelioExtract::encodings_data()
 {
     QTest::addColumn<QByteArray>("bytes");
@@ -107,11 +88,13 @@ void TestAdrelioExtract::encodings_data()
 
     QTest::newRow("system encoding") << sample.toUtf8() << sampleAddresses;
     QTest::newRow("UTF-8 with mark") << "\xEF\xBB\xBF" + sample.toUtf8() << sampleAddresses;
-    QTest::newRow("UTF-16 little-endian") << "\xFF\xFE" + utf16(sample, false) << sampleAddresses;
-    QTest::newRow("UTF-16 big-endian") << "\xFE\xFF" + utf16(sample, true) << sampleAddresses;
-    QTest::newRow("UTF-16 odd final byte") << "\xFF\xFE" + utf16(u"a@b"_qs, false) + "c"
+    QTest::newRow("UTF-16 little-endian") << utf16Bytes(sample, false) << sampleAddresses;
+    QTest::newRow("UTF-16 big-endian") << utf16Bytes(sample, true) << sampleAddresses;
+    QTest::newRow("UTF-16 odd final byte") << utf16Bytes(u"a@b", false) + "c"
                                            << QByteArray("a@b\n");
-    QTest::newRow("UTF-16 without mark") << utf16(u"a@b"_qs, false) << QByteArray("@\n");
+    // The units without their mark.
+    QTest::newRow("UTF-16 without mark") << utf16Bytes(u"a@b", false).sliced(2)
+                                         << QByteArray("@\n");
     QTest::newRow("ill-formed, no mark") << QByteArray("x\xE9@y \xE2\x82@z")
                                          << QByteArray("x\xEF\xBF\xBD@y\n\xEF\xBF\xBD\xEF\xBF\xBD@z\n");
     QTest::newRow("ill-formed after mark") << QByteArray("\xEF\xBB\xBFx\xE9@y")
@@ -125,7 +108,7 @@ void TestAdrelioExtract::encodings()
     QFETCH(QByteArray, bytes);
     QFETCH(QByteArray, addresses);
 
-    const Result result = run({writeFile(u"in.txt"_qs, bytes)});
+    const Result result = run({writeFile(m_dir.path(), u"in.txt"_qs, bytes)});
     QCOMPARE(result.exitCode, 0);
     QCOMPARE(result.err, QByteArray());
     QCOMPARE(result.out, addresses);
@@ -138,7 +121,7 @@ void TestAdrelioExtract::standardInput_data()
 
     QTest::newRow("no file") << QStringList() << sample.toUtf8();
     QTest::newRow("dash") << QStringList{"-"} << sample.toUtf8();
-    QTest::newRow("dash, UTF-16") << QStringList{"-"} << "\xFE\xFF" + utf16(sample, true);
+    QTest::newRow("dash, UTF-16") << QStringList{"-"} << utf16Bytes(sample, true);
     QTest::newRow("no file, UTF-8 mark") << QStringList() << "\xEF\xBB\xBF" + sample.toUtf8();
 }
 
@@ -154,8 +137,8 @@ void TestAdrelioExtract::standardInput()
 
 void TestAdrelioExtract::severalFilesInOrder()
 {
-    const QString first = writeFile(u"first.txt"_qs, "1@a 2@a");
-    const QString second = writeFile(u"second.txt"_qs, "\xFF\xFE" + utf16(u"4@b"_qs, false));
+    const QString first = writeFile(m_dir.path(), u"first.txt"_qs, "1@a 2@a");
+    const QString second = writeFile(m_dir.path(), u"second.txt"_qs, utf16Bytes(u"4@b", false));
     const Result result = run({first, u"-"_qs, second, first}, "3@stdin");
     QCOMPARE(result.exitCode, 0);
     QCOMPARE(result.out, QByteArray("1@a\n2@a\n3@stdin\n4@b\n1@a\n2@a\n"));
@@ -176,8 +159,8 @@ void TestAdrelioExtract::unreadableFileIsSkipped()
     QFETCH(int, error);
 
     QVERIFY(QDir(m_dir.path()).mkpath(u"folder"_qs));
-    const QString before = writeFile(u"before.txt"_qs, "a@before");
-    const QString after = writeFile(u"after.txt"_qs, "a@after");
+    const QString before = writeFile(m_dir.path(), u"before.txt"_qs, "a@before");
+    const QString after = writeFile(m_dir.path(), u"after.txt"_qs, "a@after");
     // A relative name, so that the message shows it made absolute.
     const Result result = run({before, name, after});
     QCOMPARE(result.exitCode, 1);
@@ -188,8 +171,8 @@ void TestAdrelioExtract::unreadableFileIsSkipped()
 
 void TestAdrelioExtract::sort()
 {
-    const QString first = writeFile(u"first.txt"_qs, "b@x A@x a@x B@x");
-    const QString second = writeFile(u"second.txt"_qs, "\xEF\xBB\xBFz@y a@y");
+    const QString first = writeFile(m_dir.path(), u"first.txt"_qs, "b@x A@x a@x B@x");
+    const QString second = writeFile(m_dir.path(), u"second.txt"_qs, "\xEF\xBB\xBFz@y a@y");
     const Result result = run({u"--sort"_qs, first, second});
     QCOMPARE(result.exitCode, 0);
     // Each file's list is sorted on its own, as the window sorts the list it holds.
@@ -207,7 +190,7 @@ void TestAdrelioExtract::help()
 
 void TestAdrelioExtract::unknownOption()
 {
-    const QString file = writeFile(u"in.txt"_qs, "a@b");
+    const QString file = writeFile(m_dir.path(), u"in.txt"_qs, "a@b");
     const Result result = run({file, u"--trier"_qs});
     QCOMPARE(result.exitCode, 2);
     QCOMPARE(result.out, QByteArray());
@@ -216,7 +199,7 @@ void TestAdrelioExtract::unknownOption()
 
 void TestAdrelioExtract::endOfOptions()
 {
-    writeFile(u"-x.txt"_qs, "a@b");
+    writeFile(m_dir.path(), u"-x.txt"_qs, "a@b");
     const Result result = run({u"--"_qs, u"-x.txt"_qs});
     QCOMPARE(result.exitCode, 0);
     QCOMPARE(result.out, QByteArray("a@b\n"));
@@ -226,7 +209,7 @@ void TestAdrelioExtract::writeFailure()
 {
     if (!QFile::exists(u"/dev/full"_qs))
         QSKIP("/dev/full is needed to make writes fail");
-    const Result result = run({writeFile(u"in.txt"_qs, "a@b")}, {}, u"/dev/full"_qs);
+    const Result result = run({writeFile(m_dir.path(), u"in.txt"_qs, "a@b")}, {}, u"/dev/full"_qs);
     QCOMPARE(result.exitCode, 1);
     QCOMPARE(result.err,
              "adrelio-extract : " + writeErrorMessage().toUtf8() + ". "
@@ -242,7 +225,7 @@ void TestAdrelioExtract::hugeSingleLine()
         line += "\"Nom, " + QByteArray::number(i) + "\" <" + address + ">, texte; ";
         addresses += "<" + address + ">\n";
     }
-    const Result result = run({writeFile(u"huge.txt"_qs, line + "\r\n")});
+    const Result result = run({writeFile(m_dir.path(), u"huge.txt"_qs, line + "\r\n")});
     QCOMPARE(result.exitCode, 0);
     QCOMPARE(result.out.size(), addresses.size());
     QVERIFY(result.out == addresses);

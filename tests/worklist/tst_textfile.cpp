@@ -1,3 +1,4 @@
+#include "support/testsupport.h"
 #include "worklist/adrelioerror.h"
 #include "worklist/textfile.h"
 #include "worklist/tstringlist.h"
@@ -13,7 +14,6 @@
 #include <grp.h>
 #include <pwd.h>
 #include <signal.h>
-#include <string.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -47,42 +47,11 @@ private slots:
 
 private:
     QString path(const QString &name) const { return m_dir->filePath(name); }
-    void writeFixture(const QString &name, const QByteArray &bytes);
-    QByteArray contents(const QString &name);
 
     std::unique_ptr<QTemporaryDir> m_dir;
 };
 
 namespace {
-
-// The system's text for an error, as the messages show it.
-QString reason(int errnum)
-{
-    QString text = QString::fromLocal8Bit(strerror(errnum));
-    while (text.endsWith(QLatin1Char('.')) || text.endsWith(QLatin1Char(' ')))
-        text.chop(1);
-    return text;
-}
-
-QString openMessage(const QString &fullName, int errnum)
-{
-    return QStringLiteral("Impossible d'ouvrir le fichier \"%1\". %2").arg(fullName, reason(errnum));
-}
-
-QString createMessage(const QString &fullName, int errnum)
-{
-    return QStringLiteral("Impossible de créer le fichier \"%1\". %2").arg(fullName, reason(errnum));
-}
-
-QString thrownMessage(const std::function<void()> &work)
-{
-    try {
-        work();
-    } catch (const AdrelioError &error) {
-        return error.message();
-    }
-    return QStringLiteral("(no error)");
-}
 
 // Runs work in a forked child; returns its exit status, or -1 when it died.
 int runInChild(const std::function<int()> &work)
@@ -116,21 +85,6 @@ void TestTextFile::cleanup()
 {
     QDir::setCurrent(QDir::tempPath());
     m_dir.reset();
-}
-
-void TestTextFile::writeFixture(const QString &name, const QByteArray &bytes)
-{
-    QFile file(path(name));
-    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    QCOMPARE(file.write(bytes), bytes.size());
-}
-
-QByteArray TestTextFile::contents(const QString &name)
-{
-    QFile file(path(name));
-    if (!file.open(QIODevice::ReadOnly))
-        return QByteArray("(unreadable)");
-    return file.readAll();
 }
 
 void TestTextFile::load_data()
@@ -191,7 +145,7 @@ void TestTextFile::load()
     QFETCH(TEncoding, encoding);
     QFETCH(QString, text);
 
-    writeFixture(QStringLiteral("in.txt"), bytes);
+    writeFile(m_dir->path(), QStringLiteral("in.txt"), bytes);
     const RawTextFile file = readTextFile(path(QStringLiteral("in.txt")), TEncoding::ANSI);
     QCOMPARE(file.encoding, encoding);
     QCOMPARE(file.bytes, bytes);
@@ -241,9 +195,10 @@ void TestTextFile::save()
     QFETCH(bool, writeBom);
     QFETCH(QByteArray, bytes);
 
-    writeFixture(QStringLiteral("out.txt"), QByteArray("previous contents, longer than the new"));
+    writeFile(m_dir->path(), QStringLiteral("out.txt"),
+              QByteArray("previous contents, longer than the new"));
     writeTextFile(path(QStringLiteral("out.txt")), text, encoding, writeBom);
-    QCOMPARE(contents(QStringLiteral("out.txt")), bytes);
+    QCOMPARE(readFile(path(QStringLiteral("out.txt"))), bytes);
     QCOMPARE(QDir(m_dir->path()).entryList(QDir::Files), QStringList{QStringLiteral("out.txt")});
 }
 
@@ -272,15 +227,15 @@ void TestTextFile::roundTrip()
     QFETCH(QByteArray, bytes);
     QFETCH(QByteArray, saved);
 
-    writeFixture(QStringLiteral("in.txt"), bytes);
+    writeFile(m_dir->path(), QStringLiteral("in.txt"), bytes);
     TStringList list;
     list.LoadFromFile(path(QStringLiteral("in.txt")));
     list.SaveToFile(path(QStringLiteral("out.txt")));
-    QCOMPARE(contents(QStringLiteral("out.txt")), saved);
+    QCOMPARE(readFile(path(QStringLiteral("out.txt"))), saved);
 
     list.Sort();
     list.SaveToFile(path(QStringLiteral("sorted.txt")));
-    QVERIFY(contents(QStringLiteral("sorted.txt")).startsWith(saved.left(2)));
+    QVERIFY(readFile(path(QStringLiteral("sorted.txt"))).startsWith(saved.left(2)));
 }
 
 void TestTextFile::largeTextCrossesChunks_data()
@@ -346,7 +301,7 @@ void TestTextFile::loadErrors()
     const QString fullName = name.startsWith(QLatin1Char('/')) ? name : path(name);
 
     TStringList list(QStringList{QStringLiteral("kept")});
-    QCOMPARE(thrownMessage([&] { list.LoadFromFile(relative); }), openMessage(fullName, error));
+    QCOMPARE(errorOf([&] { list.LoadFromFile(relative); }), openErrorText(fullName, error));
     QCOMPARE(list.items(), QStringList{QStringLiteral("kept")});
     QCOMPARE(list.Encoding(), TEncoding::None);
 }
@@ -369,12 +324,12 @@ void TestTextFile::saveErrors()
 
     QVERIFY(QDir(m_dir->path()).mkdir(QStringLiteral("folder")));
     QCOMPARE(mkfifo(QFile::encodeName(path(QStringLiteral("fifo"))).constData(), 0644), 0);
-    writeFixture(QStringLiteral("file.txt"), "old");
+    writeFile(m_dir->path(), QStringLiteral("file.txt"), "old");
     QVERIFY(QDir::setCurrent(m_dir->path()));
 
     const TStringList list(QStringList{QStringLiteral("new")});
-    QCOMPARE(thrownMessage([&] { list.SaveToFile(name); }), createMessage(path(name), error));
-    QCOMPARE(contents(QStringLiteral("file.txt")), QByteArray("old"));
+    QCOMPARE(errorOf([&] { list.SaveToFile(name); }), createErrorText(path(name), error));
+    QCOMPARE(readFile(path(QStringLiteral("file.txt"))), QByteArray("old"));
     QCOMPARE(QDir(m_dir->path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::System),
              (QStringList{QStringLiteral("fifo"), QStringLiteral("file.txt"), QStringLiteral("folder")}));
 }
@@ -390,18 +345,18 @@ void TestTextFile::deniedForUser()
     QVERIFY(QFile::setPermissions(m_dir->path(), QFileDevice::Permissions(0x7755)));
     const QString target = folder + QStringLiteral("/target.txt");
     const QString secret = folder + QStringLiteral("/secret.txt");
-    writeFixture(QStringLiteral("shared/target.txt"), "old");
-    writeFixture(QStringLiteral("shared/secret.txt"), "secret");
+    writeFile(m_dir->path(), QStringLiteral("shared/target.txt"), "old");
+    writeFile(m_dir->path(), QStringLiteral("shared/secret.txt"), "secret");
     QVERIFY(QFile::setPermissions(target, QFileDevice::ReadOwner | QFileDevice::ReadGroup
                                                   | QFileDevice::ReadOther));
     QVERIFY(QFile::setPermissions(secret, QFileDevice::ReadOwner | QFileDevice::WriteOwner));
 
     auto check = [&]() -> int {
         const TStringList list(QStringList{QStringLiteral("new")});
-        if (thrownMessage([&] { list.SaveToFile(target); }) != createMessage(target, EACCES))
+        if (errorOf([&] { list.SaveToFile(target); }) != createErrorText(target, EACCES))
             return 1;
         TStringList reader;
-        if (thrownMessage([&] { reader.LoadFromFile(secret); }) != openMessage(secret, EACCES))
+        if (errorOf([&] { reader.LoadFromFile(secret); }) != openErrorText(secret, EACCES))
             return 2;
         return 0;
     };
@@ -420,7 +375,7 @@ void TestTextFile::deniedForUser()
     } else {
         QCOMPARE(check(), 0);
     }
-    QCOMPARE(contents(QStringLiteral("shared/target.txt")), QByteArray("old"));
+    QCOMPARE(readFile(path(QStringLiteral("shared/target.txt"))), QByteArray("old"));
     QCOMPARE(QDir(folder).entryList(QDir::Files),
              (QStringList{QStringLiteral("secret.txt"), QStringLiteral("target.txt")}));
 }
@@ -429,7 +384,7 @@ void TestTextFile::deniedForUser()
 void TestTextFile::failedWriteKeepsOldFile()
 {
     const QByteArray old("old contents\r\n");
-    writeFixture(QStringLiteral("out.txt"), old);
+    writeFile(m_dir->path(), QStringLiteral("out.txt"), old);
     const QString target = path(QStringLiteral("out.txt"));
     const QString text = bigText(100000);
 
@@ -438,31 +393,31 @@ void TestTextFile::failedWriteKeepsOldFile()
         const rlimit limit{64 * 1024, 64 * 1024};
         if (setrlimit(RLIMIT_FSIZE, &limit) != 0)
             return 99;
-        const QString message = thrownMessage([&] {
+        const QString message = errorOf([&] {
             writeTextFile(target, text, TEncoding::UTF8, true);
         });
         return message == QStringLiteral("Erreur d'écriture dans le flux") ? 0 : 1;
     }), 0);
-    QCOMPARE(contents(QStringLiteral("out.txt")), old);
+    QCOMPARE(readFile(path(QStringLiteral("out.txt"))), old);
     QCOMPARE(QDir(m_dir->path()).entryList(QDir::Files), QStringList{QStringLiteral("out.txt")});
 }
 
 void TestTextFile::cancelledSaveKeepsOldFile()
 {
     const QByteArray old("old contents\r\n");
-    writeFixture(QStringLiteral("out.txt"), old);
+    writeFile(m_dir->path(), QStringLiteral("out.txt"), old);
     int calls = 0;
     QVERIFY_THROWS_EXCEPTION(OperationCancelled,
                              writeTextFile(path(QStringLiteral("out.txt")), bigText(400000),
                                            TEncoding::Unicode, true,
                                            [&](qint64, qint64) { return ++calls < 2; }));
-    QCOMPARE(contents(QStringLiteral("out.txt")), old);
+    QCOMPARE(readFile(path(QStringLiteral("out.txt"))), old);
     QCOMPARE(QDir(m_dir->path()).entryList(QDir::Files), QStringList{QStringLiteral("out.txt")});
 }
 
 void TestTextFile::saveKeepsLinkAndPermissions()
 {
-    writeFixture(QStringLiteral("real.txt"), "old");
+    writeFile(m_dir->path(), QStringLiteral("real.txt"), "old");
     const QFileDevice::Permissions permissions = QFileDevice::ReadOwner | QFileDevice::WriteOwner
             | QFileDevice::ReadGroup;
     QVERIFY(QFile::setPermissions(path(QStringLiteral("real.txt")), permissions));
@@ -473,7 +428,7 @@ void TestTextFile::saveKeepsLinkAndPermissions()
     const QFileInfo link(path(QStringLiteral("link.txt")));
     QVERIFY(link.isSymLink());
     QCOMPARE(link.symLinkTarget(), path(QStringLiteral("real.txt")));
-    QCOMPARE(contents(QStringLiteral("real.txt")), QByteArray("new\r\n"));
+    QCOMPARE(readFile(path(QStringLiteral("real.txt"))), QByteArray("new\r\n"));
     QCOMPARE(QFile::permissions(path(QStringLiteral("real.txt"))), before);
 }
 

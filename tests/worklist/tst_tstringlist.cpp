@@ -1,7 +1,7 @@
+#include "support/testsupport.h"
 #include "worklist/adrelioerror.h"
 #include "worklist/tstringlist.h"
 
-#include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -18,19 +18,8 @@ private slots:
     void sortIgnoresCase();
 
 private:
-    QString writeFixture(const QByteArray &bytes);
-
     QTemporaryDir m_dir;
 };
-
-QString TestTStringList::writeFixture(const QByteArray &bytes)
-{
-    const QString path = m_dir.filePath(QStringLiteral("fixture.txt"));
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(bytes) != bytes.size())
-        qFatal("cannot write the fixture %s", qPrintable(path));
-    return path;
-}
 
 void TestTStringList::editing()
 {
@@ -107,7 +96,7 @@ void TestTStringList::loadCountsLines()
     QFETCH(QStringList, lines);
 
     TStringList list(QStringList{QStringLiteral("old")});
-    list.LoadFromFile(writeFixture(bytes));
+    list.LoadFromFile(writeFile(m_dir.path(), QStringLiteral("fixture.txt"), bytes));
     QCOMPARE(list.items(), lines);
     QCOMPARE(list.Count(), lines.size());
     QCOMPARE(list.Encoding(), TEncoding::ANSI);
@@ -122,7 +111,8 @@ void TestTStringList::failedLoadChangesNothing()
                              list.LoadFromFile(m_dir.filePath(QStringLiteral("missing.txt"))));
     QVERIFY_THROWS_EXCEPTION(AdrelioError, list.LoadFromFile(m_dir.path()));
 
-    const QString big = writeFixture("\xEF\xBB\xBF" + QByteArray(12 * 1024 * 1024, 'x'));
+    const QString big = writeFile(m_dir.path(), QStringLiteral("fixture.txt"),
+                                  "\xEF\xBB\xBF" + QByteArray(12 * 1024 * 1024, 'x'));
     qint64 lastDone = 0;
     QVERIFY_THROWS_EXCEPTION(OperationCancelled, list.LoadFromFile(big, [&](qint64 done, qint64 total) {
         lastDone = done;

@@ -1,0 +1,76 @@
+#pragma once
+
+#include "extract/extraction.h"
+#include "extract/splitdelimited.h"
+#include "worklist/textfile.h"
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+#include <QStringView>
+#include <QtEndian>
+
+// The plain ways of doing what the program does by faster paths, which the tests and the
+// fuzz targets hold those paths to. Header only: the fuzz targets link nothing else.
+
+// The extraction done the plain way: every line of a text with '\n' breaks split on its
+// own, every field that holds "@" kept.
+inline QStringList plainExtraction(QStringView text)
+{
+    QStringList addresses;
+    QStringList fields;
+    for (QStringView line : text.split(u'\n')) {
+        SplitDelimited(line, fields);
+        for (const QString &field : std::as_const(fields)) {
+            if (field.contains(u'@'))
+                addresses.append(field);
+        }
+    }
+    return addresses;
+}
+
+// Addresses as written out: in UTF-8, each followed by '\n'.
+inline QByteArray utf8Lines(const QStringList &addresses)
+{
+    QByteArray bytes;
+    for (const QString &address : addresses)
+        bytes += address.toUtf8() + '\n';
+    return bytes;
+}
+
+// All that writeAddressesFromFile writes, the flushed parts and the rest.
+inline QByteArray writtenAddresses(const RawTextFile &file)
+{
+    QByteArray all;
+    QByteArray out;
+    writeAddressesFromFile(file, out, [&](QByteArray &full) {
+        all += full;
+        full.clear();
+    });
+    return all + out;
+}
+
+// A decoded text as a load shows it: each CR LF, lone CR and lone LF one break, U+0000 a
+// space.
+inline QString withConvertedBreaks(QString text)
+{
+    text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
+    text.replace(u'\r', u'\n');
+    text.replace(QChar(0), u' ');
+    return text;
+}
+
+// The byte-order mark, then text in UTF-16 units of that order.
+inline QByteArray utf16Bytes(QStringView text, bool bigEndian)
+{
+    const QByteArray mark = bigEndian ? QByteArray("\xFE\xFF") : QByteArray("\xFF\xFE");
+    // An empty view may have no data at all, and the copy must not be given a null source.
+    if (text.isEmpty())
+        return mark;
+    QByteArray bytes(text.size() * 2, Qt::Uninitialized);
+    if (bigEndian)
+        qToBigEndian<char16_t>(text.utf16(), text.size(), bytes.data());
+    else
+        qToLittleEndian<char16_t>(text.utf16(), text.size(), bytes.data());
+    return mark + bytes;
+}

@@ -1,0 +1,122 @@
+#include "testsupport.h"
+
+#include "worklist/adrelioerror.h"
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QStandardPaths>
+
+#include <cstring>
+
+#include <pwd.h>
+#include <unistd.h>
+
+namespace {
+
+// Where runuser lies, also when root's PATH does not reach the system folders.
+QString runuserPath()
+{
+    return QStandardPaths::findExecutable(QStringLiteral("runuser"),
+                                          { QStringLiteral("/usr/sbin"), QStringLiteral("/sbin"),
+                                            QStringLiteral("/usr/bin") });
+}
+
+} // namespace
+
+void writeFile(const QString &path, const QByteArray &bytes)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.flush())
+        qFatal("cannot write %s: %s", qPrintable(path), qPrintable(file.errorString()));
+}
+
+QString writeFile(const QString &folder, const QString &name, const QByteArray &bytes)
+{
+    const QString path = QDir(folder).filePath(name);
+    writeFile(path, bytes);
+    return path;
+}
+
+QByteArray readFile(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return QByteArrayLiteral("(unreadable)");
+    return file.readAll();
+}
+
+QString errorOf(const std::function<void()> &operation)
+{
+    try {
+        operation();
+    } catch (const AdrelioError &error) {
+        return error.message();
+    }
+    return QString();
+}
+
+QString systemReason(int errnum)
+{
+    QString text = QString::fromLocal8Bit(std::strerror(errnum));
+    while (text.endsWith(u'.') || text.endsWith(u' '))
+        text.chop(1);
+    return text;
+}
+
+QString openErrorText(const QString &fileName, int errnum)
+{
+    return QStringLiteral("Impossible d'ouvrir le fichier \"%1\". %2")
+            .arg(fileName, systemReason(errnum));
+}
+
+QString createErrorText(const QString &fileName, int errnum)
+{
+    return QStringLiteral("Impossible de créer le fichier \"%1\". %2")
+            .arg(fileName, systemReason(errnum));
+}
+
+bool nobodyAvailable(QString *why)
+{
+    if (geteuid() != 0) {
+        *why = QStringLiteral("the tests do not run as root, so they cannot drop to nobody");
+        return false;
+    }
+    if (!getpwnam("nobody")) {
+        *why = QStringLiteral("there is no user nobody");
+        return false;
+    }
+    if (runuserPath().isEmpty()) {
+        *why = QStringLiteral("runuser is not installed");
+        return false;
+    }
+    return true;
+}
+
+ProgramRun runProgram(const QString &program, const QStringList &arguments)
+{
+    ProgramRun run;
+    QProcess process;
+    process.start(program, arguments);
+    if (!process.waitForFinished(300000)) {
+        run.error = QStringLiteral("%1 did not finish: %2").arg(program, process.errorString());
+        process.kill();
+        process.waitForFinished();
+        return run;
+    }
+    run.output = process.readAllStandardOutput();
+    run.errors = process.readAllStandardError();
+    if (process.exitStatus() == QProcess::NormalExit)
+        run.exitCode = process.exitCode();
+    else
+        run.error = QStringLiteral("%1 crashed").arg(program);
+    return run;
+}
+
+ProgramRun runAsNobody(const QString &program, const QStringList &arguments)
+{
+    return runProgram(runuserPath(),
+                      QStringList{ QStringLiteral("-u"), QStringLiteral("nobody"),
+                                   QStringLiteral("--"), program }
+                              + arguments);
+}

@@ -1,0 +1,50 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+
+#include <functional>
+
+// Helpers shared by the tests of every folder.
+
+// The line the text area shows until something is loaded, without its break.
+inline const QString placeholderLine =
+        QStringLiteral("Déposez ici un fichier contenat des adresses EMAIL");
+
+// Writes bytes to the file at path, replacing it. A failure ends the test: nothing that
+// follows would mean anything.
+void writeFile(const QString &path, const QByteArray &bytes);
+// The same for the file name in folder; returns its path.
+QString writeFile(const QString &folder, const QString &name, const QByteArray &bytes);
+
+// The bytes of a file, or "(unreadable)" when it cannot be read, so that a file that is
+// missing never compares equal to an expected empty one.
+QByteArray readFile(const QString &path);
+
+// The message of the AdrelioError that operation raises; empty when it raises none.
+QString errorOf(const std::function<void()> &operation);
+
+// The system's text for an error number, as the program's messages end with it.
+QString systemReason(int errnum);
+// The messages of a failed open or create of fileName, before the error box adds its ".".
+QString openErrorText(const QString &fileName, int errnum);
+QString createErrorText(const QString &fileName, int errnum);
+
+// Whether runAsNobody() can work: the tests run as root, and the user nobody and runuser
+// exist. When it cannot, why says why.
+bool nobodyAvailable(QString *why);
+
+// A program run to its end. exitCode is -1 when it did not start, crashed or did not
+// end within five minutes; error then says which.
+struct ProgramRun
+{
+    int exitCode = -1;
+    QByteArray output;
+    QByteArray errors;
+    QString error;
+};
+
+ProgramRun runProgram(const QString &program, const QStringList &arguments);
+// The same as the user nobody, through runuser; see nobodyAvailable().
+ProgramRun runAsNobody(const QString &program, const QStringList &arguments);

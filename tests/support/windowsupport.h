@@ -1,0 +1,62 @@
+#pragma once
+
+#include "app/errorbox.h"
+
+#include <QAbstractScrollArea>
+#include <QCoreApplication>
+#include <QDropEvent>
+#include <QList>
+#include <QMimeData>
+#include <QStringList>
+#include <QUrl>
+
+#include <utility>
+
+// Driving the window's widgets as the desktop does. Header only, so that the drop
+// target's test, which links no window, can send drops: ErrorBoxes needs the window's
+// library only where it is used.
+
+struct DragAndDrop
+{
+    bool entered;
+    bool dropped;
+    Qt::DropAction action;
+};
+
+// A drag that enters receiver at pos, then its drop there.
+inline DragAndDrop sendDragAndDrop(QWidget *receiver, QPoint pos, const QMimeData &mimeData,
+                                   Qt::DropActions actions = Qt::CopyAction | Qt::MoveAction)
+{
+    QDragEnterEvent enter(pos, actions, &mimeData, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(receiver, &enter);
+    QDropEvent drop(QPointF(pos), actions, &mimeData, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(receiver, &drop);
+    return { enter.isAccepted(), drop.isAccepted(), drop.dropAction() };
+}
+
+// Drops urls on the middle of a text area as a file manager does; true when the area took
+// both the drag and the drop.
+inline bool sendDrop(QAbstractScrollArea *area, const QList<QUrl> &urls)
+{
+    QMimeData mimeData;
+    mimeData.setUrls(urls);
+    QWidget *viewport = area->viewport();
+    const DragAndDrop outcome = sendDragAndDrop(viewport, viewport->rect().center(), mimeData);
+    return outcome.entered && outcome.dropped;
+}
+
+// Collects the texts the error box would show, instead of opening it.
+class ErrorBoxes
+{
+public:
+    ErrorBoxes() { setErrorBoxHook([this](const QString &text) { m_texts.append(text); }); }
+    ~ErrorBoxes() { setErrorBoxHook({}); }
+    Q_DISABLE_COPY_MOVE(ErrorBoxes)
+
+    const QStringList &texts() const { return m_texts; }
+    // The texts since the last call.
+    QStringList take() { return std::exchange(m_texts, {}); }
+
+private:
+    QStringList m_texts;
+};
