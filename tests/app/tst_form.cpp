@@ -91,7 +91,7 @@ void tst_Form::setText(const QString &text)
 // Opens the menu as the menu key does.
 void tst_Form::openMenu()
 {
-    QContextMenuEvent event(QContextMenuEvent::Keyboard, QPoint());
+    QContextMenuEvent event(QContextMenuEvent::Keyboard, QPoint(), m_memo->mapToGlobal(QPoint()));
     QCoreApplication::sendEvent(m_memo, &event);
     QVERIFY(m_menu->isVisible());
 }

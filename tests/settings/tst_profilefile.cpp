@@ -118,6 +118,10 @@ void TestProfileFile::readRules_data()
             << "k" << "v";
     QTest::newRow("invalid UTF-8 in the value") << QByteArray("[S]\nk=a\xff" "b\n") << "S"
                                                 << "k" << QStringLiteral("a\uFFFDb");
+    QTest::newRow("U+FEFF opening a value kept") << QByteArray("[S]\nk=\xEF\xBB\xBF" "v\n")
+                                                 << "S" << "k" << QStringLiteral("\uFEFFv");
+    QTest::newRow("U+FEFF opening a name kept")
+            << QByteArray("[S]\n\xEF\xBB\xBFk=1\nk=2\n") << "S" << "k" << "2";
     QTest::newRow("empty file") << QByteArray() << "S" << "k" << defaultText;
 }
 
@@ -208,6 +212,9 @@ void TestProfileFile::writeRules_data()
             << QByteArray() << "S" << "k" << "'a b'" << QByteArray("[S]\nk='a b'\n") << "a b";
     QTest::newRow("UTF-8 value") << QByteArray() << "S" << "k" << "données"
                                  << QByteArray("[S]\nk=données\n") << "données";
+    QTest::newRow("value opening with U+FEFF")
+            << QByteArray() << "S" << "k" << QStringLiteral("\uFEFF")
+            << QByteArray("[S]\nk=\xEF\xBB\xBF\n") << QStringLiteral("\uFEFF");
     QTest::newRow("value cut at a line break")
             << QByteArray("[OPTIONS]\nchk_AUTO=1\n") << "S" << "k" << "a\n[OPTIONS]\r\nchk_AUTO=0"
             << QByteArray("[OPTIONS]\nchk_AUTO=1\n[S]\nk=a\n") << "a";
