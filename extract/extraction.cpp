@@ -3,7 +3,6 @@
 #include "extract/addressscanner.h"
 #include "extract/splitdelimited.h"
 
-#include <QStringDecoder>
 
 #include <algorithm>
 
@@ -23,14 +22,11 @@ QString unquote(QString field, bool hasDoubledQuotes)
 
 // Decodes the bytes of one field exactly as they decode within the whole text. Ill-formed
 // bytes give one replacement character each wherever they stand, so a field that starts
-// and ends next to ASCII bytes decodes alike on its own; but a decoder skips a mark at the
-// start of what it is given, which in the whole text is a character like any other.
+// and ends next to ASCII bytes decodes alike on its own, a U+FEFF at its start included.
 QString decodeField(const uchar *begin, const uchar *end, bool hasDoubledQuotes)
 {
-    QStringDecoder decoder(QStringDecoder::Utf8,
-                           QStringDecoder::Flag::Stateless | QStringDecoder::Flag::ConvertInitialBom);
     const QByteArrayView bytes(begin, end);
-    QString field = decoder(bytes);
+    QString field = decodeUtf8(bytes);
     if (bytes.contains('\0'))
         field.replace(QChar(0), QChar(u' '));
     return unquote(std::move(field), hasDoubledQuotes);

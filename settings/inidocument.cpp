@@ -1,7 +1,8 @@
 #include "settings/inidocument.h"
 
+#include "worklist/textfile.h"
+
 #include <QByteArrayView>
-#include <QStringDecoder>
 
 namespace {
 
@@ -21,18 +22,9 @@ QByteArrayView trimmedBlanks(QByteArrayView bytes)
     return bytes.sliced(begin, end - begin);
 }
 
-// QString::fromUtf8 drops a leading U+FEFF; in a name or a value it is a character like
-// any other, since only the file's own mark, at its very start, is skipped.
-QString fromUtf8(QByteArrayView bytes)
-{
-    QStringDecoder decoder(QStringDecoder::Utf8,
-                           QStringDecoder::Flag::Stateless | QStringDecoder::Flag::ConvertInitialBom);
-    return decoder(bytes);
-}
-
 bool sameName(QByteArrayView stored, QStringView wanted)
 {
-    return fromUtf8(trimmedBlanks(stored)).compare(wanted, Qt::CaseInsensitive) == 0;
+    return decodeUtf8(trimmedBlanks(stored)).compare(wanted, Qt::CaseInsensitive) == 0;
 }
 
 QStringView trimmedName(QStringView name)
@@ -115,7 +107,7 @@ std::optional<QString> IniDocument::value(QStringView section, QStringView key) 
         raw = raw.sliced(1, raw.size() - 2);
     // Decoding only the head of a long value keeps a huge line cheap; four bytes per unit
     // always cover the units that are kept.
-    QString text = fromUtf8(raw.first(qMin(raw.size(), MaxValueLength * 4)));
+    QString text = decodeUtf8(raw.first(qMin(raw.size(), MaxValueLength * 4)));
     text.truncate(MaxValueLength);
     return text;
 }

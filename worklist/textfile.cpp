@@ -247,6 +247,13 @@ RawTextFile rawTextFromBytes(QByteArray bytes, TEncoding defaultEncoding)
     return file;
 }
 
+QString decodeUtf8(QByteArrayView bytes)
+{
+    QStringDecoder decoder(QStringConverter::Utf8, QStringConverter::Flag::Stateless
+                                   | QStringConverter::Flag::ConvertInitialBom);
+    return decoder.decode(bytes);
+}
+
 QString decodeText(const RawTextFile &file, const Progress &progress)
 {
     const QByteArrayView body = QByteArrayView(file.bytes).sliced(file.bodyStart);
@@ -257,11 +264,8 @@ QString decodeText(const RawTextFile &file, const Progress &progress)
         copyUtf16(body.data(), units, reinterpret_cast<char16_t *>(text.data()),
                   file.encoding == TEncoding::BigEndianUnicode);
     } else {
-        // Lenient in every case: ill-formed bytes become U+FFFD. A second mark after the
-        // one already skipped is text (U+FEFF), as any other character.
-        QStringDecoder decoder(QStringConverter::Utf8, QStringConverter::Flag::Stateless
-                                       | QStringConverter::Flag::ConvertInitialBom);
-        text = decoder.decode(body);
+        // A second mark after the one already skipped is text, as any other character.
+        text = decodeUtf8(body);
     }
     normalizeBreaks(text, progress);
     return text;

@@ -22,6 +22,10 @@ RawTextFile readTextFile(const QString &fileName, TEncoding defaultEncoding,
                          const Progress &progress = {});
 // Finds the encoding of bytes that did not come from a named file (standard input).
 RawTextFile rawTextFromBytes(QByteArray bytes, TEncoding defaultEncoding);
+// UTF-8 decoded leniently, each ill-formed byte a U+FFFD. A U+FEFF at the start is a
+// character like any other (QString::fromUtf8 would drop it): only a file's own mark, which
+// readTextFile has already passed over, is not text.
+QString decodeUtf8(QByteArrayView bytes);
 // The decoded body: every CR LF, lone CR and lone LF becomes one '\n', U+0000 a space.
 QString decodeText(const RawTextFile &file, const Progress &progress = {});
 
