@@ -1,0 +1,53 @@
+#include "app/unit1.h"
+#include "formtest.h"
+
+#include <QAction>
+#include <QTest>
+
+// A session of the window against a fixed profile: what the close writes is compared byte
+// for byte with the profile that the program wrote for the same session when the fixture
+// was made. The profile names files by their full path and its placement section after
+// the executable, so both stand in the fixtures as @FILE@ and @SECTION@.
+class TestProfileRoundTrip : public FormTest
+{
+    Q_OBJECT
+
+private slots:
+    void init() { initForm(); }
+    void cleanup() { cleanupForm(); }
+
+    void sessionWritesTheSameProfile();
+
+private:
+    QByteArray fixture(const QString &name, const QString &fileName) const;
+};
+
+QByteArray TestProfileRoundTrip::fixture(const QString &name, const QString &fileName) const
+{
+    QByteArray bytes = readFile(QStringLiteral(ADRELIO_TEST_DATA "/") + name);
+    bytes.replace("@SECTION@", ExeName(false).toUtf8());
+    bytes.replace("@FILE@", fileName.toUtf8());
+    return bytes;
+}
+
+void TestProfileRoundTrip::sessionWritesTheSameProfile()
+{
+    const QString first = writeFile(m_dir->path(), QStringLiteral("premier.txt"),
+                                    "a@b.fr c@d.fr\n");
+    const QString second = writeFile(m_dir->path(), QStringLiteral("second.txt"),
+                                     "e@f.fr\n");
+    writeProfile(fixture(QStringLiteral("session-in.INI"), first));
+
+    createForm();
+    QVERIFY(m_boxes->texts().isEmpty());
+    dropFiles(m_memo, { second });
+    m_form->findChild<QAction *>(QStringLiteral("chk_AUTO"))->trigger();
+    m_form->move(70, 80);
+    m_form->resize(640, 420);
+    QVERIFY(m_form->close());
+
+    QCOMPARE(readProfile(), fixture(QStringLiteral("session-out.INI"), second));
+}
+
+QTEST_MAIN(TestProfileRoundTrip)
+#include "tst_profileroundtrip.moc"
