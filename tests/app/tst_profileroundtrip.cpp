@@ -16,6 +16,7 @@ private slots:
     void init() { initForm(); }
     void cleanup() { cleanupForm(); }
 
+    void sessionWritesTheSameProfile_data();
     void sessionWritesTheSameProfile();
 
 private:
@@ -30,13 +31,27 @@ QByteArray TestProfileRoundTrip::fixture(const QString &name, const QString &fil
     return bytes;
 }
 
+void TestProfileRoundTrip::sessionWritesTheSameProfile_data()
+{
+    QTest::addColumn<QString>("profileIn");
+    QTest::addColumn<QString>("profileOut");
+
+    QTest::newRow("written by hand") << QStringLiteral("session-in.INI")
+                                     << QStringLiteral("session-out.INI");
+    QTest::newRow("first start") << QString() << QStringLiteral("first-start-out.INI");
+}
+
 void TestProfileRoundTrip::sessionWritesTheSameProfile()
 {
+    QFETCH(QString, profileIn);
+    QFETCH(QString, profileOut);
+
     const QString first = writeFile(m_dir->path(), QStringLiteral("premier.txt"),
                                     "a@b.fr c@d.fr\n");
     const QString second = writeFile(m_dir->path(), QStringLiteral("second.txt"),
                                      "e@f.fr\n");
-    writeProfile(fixture(QStringLiteral("session-in.INI"), first));
+    if (!profileIn.isEmpty())
+        writeProfile(fixture(profileIn, first));
 
     createForm();
     QVERIFY(m_boxes->texts().isEmpty());
@@ -46,7 +61,7 @@ void TestProfileRoundTrip::sessionWritesTheSameProfile()
     m_form->resize(640, 420);
     QVERIFY(m_form->close());
 
-    QCOMPARE(readProfile(), fixture(QStringLiteral("session-out.INI"), second));
+    QCOMPARE(readProfile(), fixture(profileOut, second));
 }
 
 QTEST_MAIN(TestProfileRoundTrip)
