@@ -1,8 +1,8 @@
 #include "app/errorbox.h"
 
-#include "settings/kesto_ini.h"
-#include "worklist/adrelioerror.h"
-#include "worklist/progress.h"
+#include "base/adrelioerror.h"
+#include "base/progress.h"
+#include "settings/identity.h"
 
 #include <QApplication>
 #include <QMessageBox>
@@ -33,7 +33,7 @@ void showErrorBox(const QString &message)
         errorBoxHook()(text);
         return;
     }
-    QMessageBox box(QMessageBox::Critical, applicationTitle(), text, QMessageBox::Ok,
+    QMessageBox box(QMessageBox::Critical, ProgramIdentity().title(), text, QMessageBox::Ok,
                     QApplication::activeWindow());
     box.exec();
 }

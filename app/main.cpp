@@ -1,6 +1,6 @@
 #include "app/mainicon.h"
-#include "app/unit1.h"
-#include "settings/kesto_ini.h"
+#include "app/mainwindow.h"
+#include "settings/identity.h"
 
 #include <QApplication>
 #include <QLibraryInfo>
@@ -12,7 +12,7 @@ int main(int argc, char *argv[])
     QApplication app(argc, argv);
     // Message boxes are captioned with the application title. The display name stays
     // unset: the platform would append it to every window title, the line click's too.
-    QApplication::setApplicationName(applicationTitle());
+    QApplication::setApplicationName(ProgramIdentity().title());
     QApplication::setWindowIcon(mainIcon());
     QGuiApplication::setDesktopFileName(QStringLiteral("adrelio"));
 
@@ -23,7 +23,7 @@ int main(int argc, char *argv[])
                           QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
         QCoreApplication::installTranslator(&qtTranslator);
 
-    TForm1 Form1;
-    Form1.show();
+    MainWindow window;
+    window.show();
     return app.exec();
 }

@@ -1,7 +1,7 @@
 #include "app/progressguard.h"
 
-#include "settings/kesto_ini.h"
-#include "worklist/memoedit.h"
+#include "settings/identity.h"
+#include "textarea/listedit.h"
 
 #include <QApplication>
 #include <QProgressDialog>
@@ -24,13 +24,13 @@ constexpr int mapTimeout = 500;
 
 } // namespace
 
-ProgressGuard::ProgressGuard(MemoEdit *memo)
-    : m_memo(memo)
+ProgressGuard::ProgressGuard(ListEdit *listEdit)
+    : m_listEdit(listEdit)
 {
     ++running;
     QApplication::setOverrideCursor(Qt::WaitCursor);
     m_clock.start();
-    m_replacing = QObject::connect(memo, &MemoEdit::replacingText,
+    m_replacing = QObject::connect(listEdit, &ListEdit::replacingText,
                                    [this](qsizetype size) { lastStep(size); });
 }
 
@@ -105,9 +105,9 @@ void ProgressGuard::paintDialog()
 
 void ProgressGuard::showDialog(const QString &label)
 {
-    m_dialog = new QProgressDialog(label, QString(), 0, steps, m_memo->window());
+    m_dialog = new QProgressDialog(label, QString(), 0, steps, m_listEdit->window());
     m_dialog->setObjectName(QStringLiteral("ProgressDialog"));
-    m_dialog->setWindowTitle(applicationTitle());
+    m_dialog->setWindowTitle(ProgramIdentity().title());
     m_dialog->setWindowModality(Qt::WindowModal);
     m_dialog->setAutoReset(false);
     m_dialog->setAutoClose(false);

@@ -1,12 +1,12 @@
 #pragma once
 
-#include "worklist/progress.h"
+#include "base/progress.h"
 
 #include <QElapsedTimer>
 #include <QMetaObject>
 #include <QString>
 
-class MemoEdit;
+class ListEdit;
 
 QT_BEGIN_NAMESPACE
 class QProgressDialog;
@@ -26,7 +26,7 @@ QT_END_NAMESPACE
 class ProgressGuard
 {
 public:
-    explicit ProgressGuard(MemoEdit *memo);
+    explicit ProgressGuard(ListEdit *listEdit);
     ~ProgressGuard();
     ProgressGuard(const ProgressGuard &) = delete;
     ProgressGuard &operator=(const ProgressGuard &) = delete;
@@ -46,7 +46,7 @@ private:
     void showDialog(const QString &label);
     void paintDialog();
 
-    MemoEdit *m_memo;
+    ListEdit *m_listEdit;
     QMetaObject::Connection m_replacing;
     QElapsedTimer m_clock;
     QProgressDialog *m_dialog = nullptr;

@@ -16,9 +16,10 @@
 // case, so that no case starts by reloading the file an earlier one dropped.
 
 #include "app/errorbox.h"
-#include "app/unit1.h"
-#include "settings/kesto_ini.h"
-#include "worklist/memoedit.h"
+#include "app/mainwindow.h"
+#include "settings/profile.h"
+#include "textarea/listedit.h"
+#include "worklist/textfile.h"
 
 #include <QAction>
 #include <QApplication>
@@ -110,23 +111,23 @@ class Window
 public:
     explicit Window(bool autoExtract)
     {
-        QFile::remove(GetIniFileName());
-        m_form.emplace();
-        m_memo = m_form->findChild<MemoEdit *>(QStringLiteral("Memo1"));
+        QFile::remove(Profile::defaultFileName());
+        m_window.emplace();
+        m_listEdit = m_window->findChild<ListEdit *>(QStringLiteral("Memo1"));
         action("chk_AUTO")->setChecked(autoExtract);
-        m_form->show();
+        m_window->show();
         settle();
     }
     ~Window()
     {
-        m_form.reset();
-        QFile::remove(GetIniFileName());
+        m_window.reset();
+        QFile::remove(Profile::defaultFileName());
     }
 
-    MemoEdit *memo() const { return m_memo; }
+    ListEdit *listEdit() const { return m_listEdit; }
     QAction *action(const char *name) const
     {
-        return m_form->findChild<QAction *>(QLatin1String(name));
+        return m_window->findChild<QAction *>(QLatin1String(name));
     }
 
     // Drops the file on the text area as the desktop does, and waits until the window
@@ -139,10 +140,10 @@ public:
         const QPointF pos(20, 20);
         QDragEnterEvent enter(pos.toPoint(), Qt::CopyAction, &mimeData, Qt::NoButton,
                               Qt::NoModifier);
-        QCoreApplication::sendEvent(m_memo->viewport(), &enter);
-        const int revision = m_memo->document()->revision();
+        QCoreApplication::sendEvent(m_listEdit->viewport(), &enter);
+        const int revision = m_listEdit->document()->revision();
         QDropEvent drop(pos, Qt::CopyAction, &mimeData, Qt::NoButton, Qt::NoModifier);
-        QCoreApplication::sendEvent(m_memo->viewport(), &drop);
+        QCoreApplication::sendEvent(m_listEdit->viewport(), &drop);
         if (!drop.isAccepted()) {
             std::fputs("benchwindow: the window refused the drop\n", stderr);
             std::exit(1);
@@ -150,14 +151,14 @@ public:
         // The window may take the drop at once and load the file later.
         do
             settle();
-        while (m_memo->document()->revision() == revision);
+        while (m_listEdit->document()->revision() == revision);
     }
 
-    qint64 lineCount() const { return m_memo->Lines()->Count(); }
+    qint64 lineCount() const { return m_listEdit->lineCount(); }
 
 private:
-    std::optional<TForm1> m_form;
-    MemoEdit *m_memo = nullptr;
+    std::optional<MainWindow> m_window;
+    ListEdit *m_listEdit = nullptr;
 };
 
 Result dropCase(const QString &fileName, bool autoExtract)
@@ -190,7 +191,8 @@ Result saveCase(const QString &fileName)
                             + QStringLiteral("/benchwindow-XXXXXX"));
     QElapsedTimer timer;
     timer.start();
-    window.memo()->Lines()->SaveToFile(dir.filePath(QStringLiteral("ADRESSES.TXT")));
+    writeTextFile(dir.filePath(QStringLiteral("ADRESSES.TXT")), window.listEdit()->textWithCrLf(),
+                  TextEncoding::System);
     return { timer.nsecsElapsed(), window.lineCount() };
 }
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "worklist/progress.h"
+#include "base/progress.h"
 
 #include <QChar>
 #include <QStringView>
@@ -25,7 +25,7 @@ const Unit *plainFieldEnd(const Unit *p, const Unit *end, bool &hasAt)
 }
 
 // Finds the fields that hold "@" in a whole text, with the same result as cutting the text
-// into lines and splitting each with SplitDelimited, but splits only the lines that hold
+// into lines and splitting each with splitFields, but splits only the lines that hold
 // an "@": the scan jumps from one "@" to the next and splits the line around it.
 //
 // Text describes the units and the rules that differ between a decoded text and the UTF-8
@@ -63,7 +63,7 @@ public:
         reportProgress(progress, size, size);
     }
 
-    // Splits the line that starts at p as SplitDelimited does, handing on only the fields
+    // Splits the line that starts at p as splitFields does, handing on only the fields
     // with an "@", and returns where the line's content ends: at a unit for which
     // Text::endsLine() holds, or at end. Such units are all blanks or U+0000.
     template <typename Sink>

@@ -1,16 +1,15 @@
 #include "extract/extraction.h"
 
 #include "extract/addressscanner.h"
-#include "extract/splitdelimited.h"
-
+#include "base/utf8.h"
 
 #include <algorithm>
 
 namespace {
 
-bool isUtf8(TEncoding encoding)
+bool isUtf8(TextEncoding encoding)
 {
-    return encoding == TEncoding::ANSI || encoding == TEncoding::UTF8;
+    return encoding == TextEncoding::System || encoding == TextEncoding::Utf8;
 }
 
 QString unquote(QString field, bool hasDoubledQuotes)
@@ -75,30 +74,7 @@ void scanBytes(const RawTextFile &file, Sink &&sink, const Progress &progress)
 
 } // namespace
 
-TStringList extractAddresses(const TStrings &lines, const Progress &progress)
-{
-    constexpr int reportStep = 32768;
-    QStringList addresses;
-    QStringList fields;
-    const int count = lines.Count();
-    for (int i = 0; i < count; ++i) {
-        if (i % reportStep == 0)
-            reportProgress(progress, i, count);
-        const QString line = lines.Strings(i);
-        // A line without "@" has no field with one; splitting it would change nothing.
-        if (!line.contains(u'@'))
-            continue;
-        SplitDelimited(line, fields);
-        for (const QString &field : std::as_const(fields)) {
-            if (field.contains(u'@'))
-                addresses.append(field);
-        }
-    }
-    reportProgress(progress, count, count);
-    return TStringList(std::move(addresses));
-}
-
-QStringList extractAddressesFromText(QStringView text, const Progress &progress)
+QStringList addressesInText(QStringView text, const Progress &progress)
 {
     QStringList addresses;
     scanText(text, [&](const char16_t *begin, const char16_t *end, bool hasDoubledQuotes) {
@@ -107,10 +83,10 @@ QStringList extractAddressesFromText(QStringView text, const Progress &progress)
     return addresses;
 }
 
-QStringList extractAddressesFromFile(const RawTextFile &file, const Progress &progress)
+QStringList addressesInFile(const RawTextFile &file, const Progress &progress)
 {
     if (!isUtf8(file.encoding))
-        return extractAddressesFromText(decodeText(file, progress), progress);
+        return addressesInText(decodeText(file, progress), progress);
 
     QStringList addresses;
     scanBytes(file, [&](const uchar *begin, const uchar *end, bool hasDoubledQuotes) {
@@ -119,7 +95,7 @@ QStringList extractAddressesFromFile(const RawTextFile &file, const Progress &pr
     return addresses;
 }
 
-void writeAddressesFromFile(const RawTextFile &file, QByteArray &out,
+void writeAddressesInFile(const RawTextFile &file, QByteArray &out,
                             const std::function<void(QByteArray &out)> &flush,
                             const Progress &progress)
 {

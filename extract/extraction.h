@@ -1,8 +1,7 @@
 #pragma once
 
-#include "worklist/progress.h"
+#include "base/progress.h"
 #include "worklist/textfile.h"
-#include "worklist/tstringlist.h"
 
 #include <QByteArray>
 #include <QStringList>
@@ -10,25 +9,21 @@
 
 #include <functional>
 
-// The fields that contain "@" of every line, as SplitDelimited cuts them, in the order
-// found and with duplicates kept. The result is a new list: its Encoding is None, so
-// assigning it to the working list gives the working list the system encoding.
-TStringList extractAddresses(const TStrings &lines, const Progress &progress = {});
+// The fields that contain "@" of every line of a text whose line breaks are '\n', as
+// splitFields() cuts each line, in the order found and with duplicates kept.
+QStringList addressesInText(QStringView text, const Progress &progress = {});
 
-// The same over a whole text whose line breaks are '\n'.
-QStringList extractAddressesFromText(QStringView text, const Progress &progress = {});
-
-// The same over the text that decodeText gives for file. Only the fields kept are
+// The same over the text that decodeText() gives for file. Only the fields kept are
 // decoded.
-QStringList extractAddressesFromFile(const RawTextFile &file, const Progress &progress = {});
+QStringList addressesInFile(const RawTextFile &file, const Progress &progress = {});
 
 // Output of addresses goes out a megabyte at a time.
 constexpr qsizetype addressFlushSize = qsizetype(1) << 20;
 
 // Appends to out, in UTF-8 and each followed by '\n', the addresses that
-// extractAddressesFromFile finds, and calls flush, which empties out, whenever out holds
+// addressesInFile() finds, and calls flush, which empties out, whenever out holds
 // addressFlushSize bytes or more. out may still hold addresses at the end.
-void writeAddressesFromFile(const RawTextFile &file, QByteArray &out,
+void writeAddressesInFile(const RawTextFile &file, QByteArray &out,
                             const std::function<void(QByteArray &out)> &flush,
                             const Progress &progress = {});
 

@@ -1,6 +1,6 @@
 #include "settings/inidocument.h"
 
-#include "worklist/textfile.h"
+#include "base/utf8.h"
 
 #include <QByteArrayView>
 

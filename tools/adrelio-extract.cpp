@@ -1,8 +1,9 @@
 // adrelio-extract: the addresses of text files, extracted and sorted as the window does,
 // written to standard output for scripts and batches.
 
+#include "base/adrelioerror.h"
+#include "base/fileerrors.h"
 #include "extract/extraction.h"
-#include "worklist/adrelioerror.h"
 #include "worklist/linesort.h"
 #include "worklist/textfile.h"
 
@@ -88,19 +89,19 @@ QByteArray readStandardInput()
 RawTextFile readInput(const char *argument)
 {
     if (std::strcmp(argument, "-") == 0)
-        return rawTextFromBytes(readStandardInput(), TEncoding::ANSI);
-    return readTextFile(QFile::decodeName(argument), TEncoding::ANSI);
+        return rawTextFromBytes(readStandardInput());
+    return readTextFile(QFile::decodeName(argument));
 }
 
 void extractInput(const char *argument, bool sort, QByteArray &out)
 {
     const RawTextFile file = readInput(argument);
     if (!sort) {
-        writeAddressesFromFile(file, out, writeOut);
+        writeAddressesInFile(file, out, writeOut);
         return;
     }
-    QStringList addresses = extractAddressesFromFile(file);
-    quickSortLines(addresses);
+    QStringList addresses = addressesInFile(file);
+    sortLines(addresses);
     writeAddresses(addresses, out, writeOut);
 }
 

@@ -114,7 +114,7 @@ std::vector<qsizetype> sortedOrder(const QStringList &lines, const std::vector<K
 
 } // namespace
 
-void quickSortLines(QStringList &lines, const Progress &progress)
+void sortLines(QStringList &lines, const Progress &progress)
 {
     if (lines.size() < 2)
         return;

@@ -1,12 +1,12 @@
 #include "worklist/textfile.h"
 
-#include "worklist/adrelioerror.h"
+#include "base/adrelioerror.h"
+#include "base/fileerrors.h"
+#include "base/utf8.h"
 
-#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
-#include <QStringDecoder>
 #include <QtEndian>
 
 #include <cerrno>
@@ -41,11 +41,6 @@ private:
     int m_fd;
 };
 
-QString fileMessage(const char *format, const QString &fileName, int errnum)
-{
-    return QString::fromUtf8(format).arg(fullPath(fileName), systemErrorText(errnum));
-}
-
 // Copies count UTF-16 units stored in the given byte order.
 void copyUtf16(const char *source, qsizetype count, char16_t *target, bool bigEndian)
 {
@@ -78,12 +73,12 @@ void normalizeBreaks(QString &text, const Progress &progress)
     text.truncate(out);
 }
 
-QByteArray markOf(TEncoding encoding)
+QByteArray markOf(TextEncoding encoding)
 {
     switch (encoding) {
-    case TEncoding::Unicode:
+    case TextEncoding::Utf16LittleEndian:
         return QByteArray(utf16LeMark, 2);
-    case TEncoding::BigEndianUnicode:
+    case TextEncoding::Utf16BigEndian:
         return QByteArray(utf16BeMark, 2);
     default:
         return QByteArray(utf8Mark, 3);
@@ -184,8 +179,7 @@ static void adviseHugePages(char *data, qint64 size)
         ::madvise(reinterpret_cast<void *>(begin), end - begin, MADV_HUGEPAGE);
 }
 
-RawTextFile readTextFile(const QString &fileName, TEncoding defaultEncoding,
-                         const Progress &progress)
+RawTextFile readTextFile(const QString &fileName, const Progress &progress)
 {
     const QByteArray path = QFile::encodeName(fileName);
     // O_NONBLOCK: opening a FIFO or a device must not wait; they are refused below.
@@ -226,43 +220,34 @@ RawTextFile readTextFile(const QString &fileName, TEncoding defaultEncoding,
         reportProgress(progress, done, size);
     }
     bytes.truncate(done);
-    return rawTextFromBytes(std::move(bytes), defaultEncoding);
+    return rawTextFromBytes(std::move(bytes));
 }
 
-RawTextFile rawTextFromBytes(QByteArray bytes, TEncoding defaultEncoding)
+RawTextFile rawTextFromBytes(QByteArray bytes)
 {
-    RawTextFile file{std::move(bytes), defaultEncoding, 0};
-    if (file.encoding == TEncoding::None)
-        file.encoding = TEncoding::ANSI;
+    RawTextFile file{std::move(bytes), TextEncoding::System, 0};
     if (file.bytes.startsWith(utf8Mark)) {
-        file.encoding = TEncoding::UTF8;
+        file.encoding = TextEncoding::Utf8;
         file.bodyStart = 3;
     } else if (file.bytes.startsWith(utf16LeMark)) {
-        file.encoding = TEncoding::Unicode;
+        file.encoding = TextEncoding::Utf16LittleEndian;
         file.bodyStart = 2;
     } else if (file.bytes.startsWith(utf16BeMark)) {
-        file.encoding = TEncoding::BigEndianUnicode;
+        file.encoding = TextEncoding::Utf16BigEndian;
         file.bodyStart = 2;
     }
     return file;
-}
-
-QString decodeUtf8(QByteArrayView bytes)
-{
-    QStringDecoder decoder(QStringConverter::Utf8, QStringConverter::Flag::Stateless
-                                   | QStringConverter::Flag::ConvertInitialBom);
-    return decoder.decode(bytes);
 }
 
 QString decodeText(const RawTextFile &file, const Progress &progress)
 {
     const QByteArrayView body = QByteArrayView(file.bytes).sliced(file.bodyStart);
     QString text;
-    if (file.encoding == TEncoding::Unicode || file.encoding == TEncoding::BigEndianUnicode) {
+    if (file.encoding == TextEncoding::Utf16LittleEndian || file.encoding == TextEncoding::Utf16BigEndian) {
         const qsizetype units = body.size() / 2;
         text.resize(units);
         copyUtf16(body.data(), units, reinterpret_cast<char16_t *>(text.data()),
-                  file.encoding == TEncoding::BigEndianUnicode);
+                  file.encoding == TextEncoding::Utf16BigEndian);
     } else {
         // A second mark after the one already skipped is text, as any other character.
         text = decodeUtf8(body);
@@ -271,15 +256,13 @@ QString decodeText(const RawTextFile &file, const Progress &progress)
     return text;
 }
 
-void writeTextFile(const QString &fileName, QStringView text, TEncoding encoding,
-                   bool writeBom, const Progress &progress)
+void writeTextFile(const QString &fileName, QStringView text, TextEncoding encoding,
+                   const Progress &progress)
 {
     checkCreatable(fileName);
     TextWriter writer(fileName, text.size(), progress);
-    if (writeBom) {
-        const QByteArray mark = markOf(encoding);
-        writer.write(mark.constData(), mark.size());
-    }
+    const QByteArray mark = markOf(encoding);
+    writer.write(mark.constData(), mark.size());
 
     constexpr qsizetype chunkUnits = chunkBytes / 2;
     QByteArray buffer;
@@ -290,10 +273,10 @@ void writeTextFile(const QString &fileName, QStringView text, TEncoding encoding
             --count;
         const QStringView chunk = text.sliced(start, count);
         switch (encoding) {
-        case TEncoding::Unicode:
-        case TEncoding::BigEndianUnicode:
+        case TextEncoding::Utf16LittleEndian:
+        case TextEncoding::Utf16BigEndian:
             buffer.resize(count * 2);
-            if (encoding == TEncoding::Unicode)
+            if (encoding == TextEncoding::Utf16LittleEndian)
                 qToLittleEndian<char16_t>(chunk.utf16(), count, buffer.data());
             else
                 qToBigEndian<char16_t>(chunk.utf16(), count, buffer.data());
@@ -307,42 +290,4 @@ void writeTextFile(const QString &fileName, QStringView text, TEncoding encoding
         writer.progress(start);
     }
     writer.commit(fileName);
-}
-
-QString fullPath(const QString &fileName)
-{
-    return QDir::cleanPath(QFileInfo(fileName).absoluteFilePath());
-}
-
-QString systemErrorText(int errnum)
-{
-    char buffer[512];
-    QString text = QString::fromLocal8Bit(::strerror_r(errnum, buffer, sizeof buffer));
-    while (!text.isEmpty()) {
-        const QChar last = text.back();
-        if (!last.isSpace() && last.category() != QChar::Other_Control && last != u'.')
-            break;
-        text.chop(1);
-    }
-    return text;
-}
-
-QString openErrorMessage(const QString &fileName, int errnum)
-{
-    return fileMessage("Impossible d'ouvrir le fichier \"%1\". %2", fileName, errnum);
-}
-
-QString createErrorMessage(const QString &fileName, int errnum)
-{
-    return fileMessage("Impossible de créer le fichier \"%1\". %2", fileName, errnum);
-}
-
-QString readErrorMessage(const QString &fileName, int errnum)
-{
-    return fileMessage("Impossible de lire le fichier \"%1\". %2", fileName, errnum);
-}
-
-QString writeErrorMessage()
-{
-    return QStringLiteral("Erreur d'écriture dans le flux");
 }

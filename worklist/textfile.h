@@ -1,7 +1,7 @@
 #pragma once
 
-#include "worklist/progress.h"
-#include "worklist/tencoding.h"
+#include "base/progress.h"
+#include "base/textencoding.h"
 
 #include <QByteArray>
 #include <QString>
@@ -12,36 +12,21 @@
 struct RawTextFile
 {
     QByteArray bytes;
-    TEncoding encoding = TEncoding::ANSI;
+    TextEncoding encoding = TextEncoding::System;
     qsizetype bodyStart = 0;
 };
 
-// Reads a whole file in one piece and finds its encoding; defaultEncoding applies when the
-// file has no mark. Throws AdrelioError with the open or read message.
-RawTextFile readTextFile(const QString &fileName, TEncoding defaultEncoding,
-                         const Progress &progress = {});
+// Reads a whole file in one piece and finds its encoding from its mark; a file without a
+// mark is in the system encoding. Only regular files below 2 GiB are read. Throws
+// AdrelioError with the open or read message.
+RawTextFile readTextFile(const QString &fileName, const Progress &progress = {});
 // Finds the encoding of bytes that did not come from a named file (standard input).
-RawTextFile rawTextFromBytes(QByteArray bytes, TEncoding defaultEncoding);
-// UTF-8 decoded leniently, each ill-formed byte a U+FFFD. A U+FEFF at the start is a
-// character like any other (QString::fromUtf8 would drop it): only a file's own mark, which
-// readTextFile has already passed over, is not text.
-QString decodeUtf8(QByteArrayView bytes);
+RawTextFile rawTextFromBytes(QByteArray bytes);
 // The decoded body: every CR LF, lone CR and lone LF becomes one '\n', U+0000 a space.
 QString decodeText(const RawTextFile &file, const Progress &progress = {});
 
-// Writes text (CR LF breaks) in encoding, with its mark when writeBom. The target is
-// replaced atomically; on failure it is left as it was. Throws AdrelioError with the
-// create or write message.
-void writeTextFile(const QString &fileName, QStringView text, TEncoding encoding,
-                   bool writeBom, const Progress &progress = {});
-
-// The name made absolute against the current directory.
-QString fullPath(const QString &fileName);
-// The system's text for an error number in the user's language, without trailing blanks,
-// control characters and periods.
-QString systemErrorText(int errnum);
-
-QString openErrorMessage(const QString &fileName, int errnum);
-QString createErrorMessage(const QString &fileName, int errnum);
-QString readErrorMessage(const QString &fileName, int errnum);
-QString writeErrorMessage();
+// Writes text (CR LF breaks) in encoding, after the encoding's mark (the system encoding
+// has the UTF-8 mark). The target is replaced atomically; on failure it is left as it
+// was. Throws AdrelioError with the create or write message.
+void writeTextFile(const QString &fileName, QStringView text, TextEncoding encoding,
+                   const Progress &progress = {});

@@ -2,7 +2,7 @@
 
 #include <QTest>
 
-class tst_AccessKeys : public QObject
+class TestAccessKeys : public QObject
 {
     Q_OBJECT
 
@@ -11,7 +11,7 @@ private slots:
     void withAccessKeys();
 };
 
-void tst_AccessKeys::withAccessKeys_data()
+void TestAccessKeys::withAccessKeys_data()
 {
     QTest::addColumn<QStringList>("captions");
     QTest::addColumn<QStringList>("expected");
@@ -42,13 +42,13 @@ void tst_AccessKeys::withAccessKeys_data()
     QTest::newRow("empty caption") << QStringList { "" } << QStringList { "" };
 }
 
-void tst_AccessKeys::withAccessKeys()
+void TestAccessKeys::withAccessKeys()
 {
     QFETCH(QStringList, captions);
     QFETCH(QStringList, expected);
     QCOMPARE(::withAccessKeys(captions), expected);
 }
 
-QTEST_APPLESS_MAIN(tst_AccessKeys)
+QTEST_APPLESS_MAIN(TestAccessKeys)
 
 #include "tst_accesskeys.moc"

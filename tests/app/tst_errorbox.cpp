@@ -1,8 +1,9 @@
 #include "app/errorbox.h"
-#include "settings/kesto_ini.h"
-#include "support/windowsupport.h"
-#include "worklist/adrelioerror.h"
-#include "worklist/progress.h"
+#include "app/messagebox.h"
+#include "settings/identity.h"
+#include "support/windowdriver.h"
+#include "base/adrelioerror.h"
+#include "base/progress.h"
 
 #include <QApplication>
 #include <QMessageBox>
@@ -13,7 +14,7 @@
 #include <new>
 #include <stdexcept>
 
-class tst_ErrorBox : public QObject
+class TestErrorBox : public QObject
 {
     Q_OBJECT
 
@@ -25,9 +26,10 @@ private slots:
     void runHandlerSucceeds();
     void cancelledWorkShowsNothing();
     void boxIsCriticalWithOneOk();
+    void messageBox();
 };
 
-void tst_ErrorBox::text_data()
+void TestErrorBox::text_data()
 {
     QTest::addColumn<QString>("message");
     QTest::addColumn<QString>("shown");
@@ -45,14 +47,14 @@ void tst_ErrorBox::text_data()
     QTest::newRow("empty") << "" << "";
 }
 
-void tst_ErrorBox::text()
+void TestErrorBox::text()
 {
     QFETCH(QString, message);
     QFETCH(QString, shown);
     QCOMPARE(errorBoxText(message), shown);
 }
 
-void tst_ErrorBox::runHandlerShowsErrors_data()
+void TestErrorBox::runHandlerShowsErrors_data()
 {
     QTest::addColumn<int>("kind");
     QTest::addColumn<QString>("shown");
@@ -62,7 +64,7 @@ void tst_ErrorBox::runHandlerShowsErrors_data()
     QTest::newRow("other exception") << 2 << "vector::at.";
 }
 
-void tst_ErrorBox::runHandlerShowsErrors()
+void TestErrorBox::runHandlerShowsErrors()
 {
     QFETCH(int, kind);
     QFETCH(QString, shown);
@@ -86,7 +88,7 @@ void tst_ErrorBox::runHandlerShowsErrors()
     QCOMPARE(boxes.texts(), QStringList { shown });
 }
 
-void tst_ErrorBox::runHandlerSucceeds()
+void TestErrorBox::runHandlerSucceeds()
 {
     ErrorBoxes boxes;
     bool ran = false;
@@ -95,14 +97,14 @@ void tst_ErrorBox::runHandlerSucceeds()
     QVERIFY(boxes.texts().isEmpty());
 }
 
-void tst_ErrorBox::cancelledWorkShowsNothing()
+void TestErrorBox::cancelledWorkShowsNothing()
 {
     ErrorBoxes boxes;
     QVERIFY(!runHandler([] { throw OperationCancelled(); }));
     QVERIFY(boxes.texts().isEmpty());
 }
 
-void tst_ErrorBox::boxIsCriticalWithOneOk()
+void TestErrorBox::boxIsCriticalWithOneOk()
 {
     QString title;
     QString text;
@@ -119,13 +121,44 @@ void tst_ErrorBox::boxIsCriticalWithOneOk()
     });
     showErrorBox(QStringLiteral("Le texte dépasse la capacité du mémo"));
 
-    QCOMPARE(title, applicationTitle());
+    QCOMPARE(title, ProgramIdentity().title());
     QCOMPARE(title, QStringLiteral("tst_errorbox"));
     QCOMPARE(text, QStringLiteral("Le texte dépasse la capacité du mémo."));
     QCOMPARE(icon, QMessageBox::Critical);
     QCOMPARE(buttons, 1);
 }
 
-QTEST_MAIN(tst_ErrorBox)
+void TestErrorBox::messageBox()
+{
+    QString title;
+    QString text;
+    QMessageBox::Icon icon = QMessageBox::Critical;
+    QList<QAbstractButton *> buttons;
+    Qt::TextFormat format = Qt::AutoText;
+    bool wasModal = false;
+
+    QTimer::singleShot(0, this, [&] {
+        auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+        QVERIFY(box);
+        wasModal = box->isModal();
+        title = box->windowTitle();
+        text = box->text();
+        icon = box->icon();
+        format = box->textFormat();
+        buttons = box->buttons();
+        QCOMPARE(box->standardButton(buttons.value(0)), QMessageBox::Ok);
+        box->button(QMessageBox::Ok)->click();
+    });
+    showMessage(QStringLiteral("<b>Copié</b>"));
+
+    QVERIFY(wasModal);
+    QCOMPARE(title, QString("tst_errorbox"));
+    QCOMPARE(text, QString("<b>Copié</b>"));
+    QCOMPARE(format, Qt::PlainText);
+    QCOMPARE(icon, QMessageBox::NoIcon);
+    QCOMPARE(buttons.size(), 1);
+}
+
+QTEST_MAIN(TestErrorBox)
 
 #include "tst_errorbox.moc"

@@ -1,32 +1,45 @@
-#include "app/unit1.h"
-#include "formtest.h"
+#include "app/mainwindow.h"
+#include "settings/identity.h"
+#include "support/testsupport.h"
+#include "support/windowdriver.h"
 
-#include <QAction>
+#include <QTemporaryDir>
 #include <QTest>
 
 // A session of the window against a fixed profile: what the close writes is compared byte
 // for byte with the profile that the program wrote for the same session when the fixture
 // was made. The profile names files by their full path and its placement section after
 // the executable, so both stand in the fixtures as @FILE@ and @SECTION@.
-class TestProfileRoundTrip : public FormTest
+class TestProfileRoundTrip : public QObject
 {
     Q_OBJECT
 
 private slots:
-    void init() { initForm(); }
-    void cleanup() { cleanupForm(); }
+    void init()
+    {
+        m_dir = std::make_unique<QTemporaryDir>();
+        QVERIFY(m_dir->isValid());
+        removeProfile();
+    }
+    void cleanup()
+    {
+        removeProfile();
+        m_dir.reset();
+    }
 
     void sessionWritesTheSameProfile_data();
     void sessionWritesTheSameProfile();
 
 private:
     QByteArray fixture(const QString &name, const QString &fileName) const;
+
+    std::unique_ptr<QTemporaryDir> m_dir;
 };
 
 QByteArray TestProfileRoundTrip::fixture(const QString &name, const QString &fileName) const
 {
     QByteArray bytes = readFile(QStringLiteral(ADRELIO_TEST_DATA "/") + name);
-    bytes.replace("@SECTION@", ExeName(false).toUtf8());
+    bytes.replace("@SECTION@", ProgramIdentity().baseName().toUtf8());
     bytes.replace("@FILE@", fileName.toUtf8());
     return bytes;
 }
@@ -53,13 +66,13 @@ void TestProfileRoundTrip::sessionWritesTheSameProfile()
     if (!profileIn.isEmpty())
         writeProfile(fixture(profileIn, first));
 
-    createForm();
-    QVERIFY(m_boxes->texts().isEmpty());
-    dropFiles(m_memo, { second });
-    m_form->findChild<QAction *>(QStringLiteral("chk_AUTO"))->trigger();
-    m_form->move(70, 80);
-    m_form->resize(640, 420);
-    QVERIFY(m_form->close());
+    WindowDriver driver;
+    QVERIFY(driver.errors().isEmpty());
+    QVERIFY(driver.drop(second));
+    driver.setAutoExtract(false);
+    driver.window()->move(70, 80);
+    driver.window()->resize(640, 420);
+    QVERIFY(driver.close());
 
     QCOMPARE(readProfile(), fixture(profileOut, second));
 }

@@ -1,7 +1,11 @@
+#include "app/mainwindow.h"
 #include "app/progressguard.h"
-#include "app/unit1.h"
-#include "formtest.h"
-#include "worklist/memoedit.h"
+#include "settings/identity.h"
+#include "settings/profile.h"
+#include "support/plainpaths.h"
+#include "support/testsupport.h"
+#include "support/windowdriver.h"
+#include "textarea/listedit.h"
 
 #include <QAction>
 #include <QDir>
@@ -9,6 +13,7 @@
 #include <QProgressDialog>
 #include <QPushButton>
 #include <QTest>
+#include <QTimer>
 
 #include <map>
 
@@ -75,7 +80,7 @@ private:
 // Every long operation of the window shows the wait cursor and a progress dialog (at once
 // here, since the tests set no delay); a cancel leaves the list, its encoding, the
 // profile and the files as they were.
-class tst_Progress : public FormTest
+class TestProgress : public QObject
 {
     Q_OBJECT
 
@@ -95,27 +100,38 @@ private slots:
     void dropWaitsForTheLoadBefore();
 
 private:
+    void createWindow() { m_driver = std::make_unique<WindowDriver>(); }
     // The name and contents of every file in the test folder.
     std::map<QString, QByteArray> files() const;
     void checkCancelled(const Watcher &watcher);
+    // Puts text in the list as a file in encoding loaded with the option off, so that the
+    // list has that encoding; the file is removed again.
+    void loadList(const QString &text, bool bigEndian);
+
+    std::unique_ptr<QTemporaryDir> m_dir;
+    std::unique_ptr<WindowDriver> m_driver;
 };
 
-void tst_Progress::initTestCase()
+void TestProgress::initTestCase()
 {
     ProgressGuard::setShowDelay(0);
 }
 
-void tst_Progress::init()
+void TestProgress::init()
 {
-    initForm();
+    m_dir = std::make_unique<QTemporaryDir>();
+    QVERIFY(m_dir->isValid());
+    removeProfile();
 }
 
-void tst_Progress::cleanup()
+void TestProgress::cleanup()
 {
-    cleanupForm();
+    m_driver.reset();
+    removeProfile();
+    m_dir.reset();
 }
 
-std::map<QString, QByteArray> tst_Progress::files() const
+std::map<QString, QByteArray> TestProgress::files() const
 {
     std::map<QString, QByteArray> contents;
     const QStringList names = QDir(m_dir->path()).entryList(QDir::Files | QDir::Hidden);
@@ -124,15 +140,33 @@ std::map<QString, QByteArray> tst_Progress::files() const
     return contents;
 }
 
-void tst_Progress::checkCancelled(const Watcher &watcher)
+void TestProgress::checkCancelled(const Watcher &watcher)
 {
     QVERIFY(watcher.cancelled);
     QVERIFY(watcher.waitCursor);
     QVERIFY(!QApplication::overrideCursor());
-    QVERIFY(m_boxes->texts().isEmpty());
+    QVERIFY(m_driver->errors().isEmpty());
 }
 
-void tst_Progress::cancelLoad_data()
+void TestProgress::loadList(const QString &text, bool bigEndian)
+{
+    const bool autoExtract = m_driver->autoExtract();
+    m_driver->setAutoExtract(false);
+    const QString fileName = writeFile(QDir::tempPath(), QStringLiteral("tst_progress-liste.txt"),
+                                       utf16Bytes(text, bigEndian));
+    // Loading a file remembers it; the profile is put back as it was.
+    const QByteArray profile = readProfile();
+    const bool hadProfile = QFile::exists(profilePath());
+    m_driver->drop(fileName);
+    QFile::remove(fileName);
+    if (hadProfile)
+        writeProfile(profile);
+    else
+        QFile::remove(profilePath());
+    m_driver->setAutoExtract(autoExtract);
+}
+
+void TestProgress::cancelLoad_data()
 {
     QTest::addColumn<bool>("startup");
     QTest::addColumn<bool>("autoExtract");
@@ -145,7 +179,7 @@ void tst_Progress::cancelLoad_data()
     QTest::newRow("drop, option on, extracting") << false << true << extracting;
 }
 
-void tst_Progress::cancelLoad()
+void TestProgress::cancelLoad()
 {
     QFETCH(bool, startup);
     QFETCH(bool, autoExtract);
@@ -159,31 +193,31 @@ void tst_Progress::cancelLoad()
     const QByteArray profile = readProfile();
     const auto before = files();
 
-    QString expected = placeholder;
-    TEncoding encoding = TEncoding::None;
+    QString expected = placeholderTextWithCrLf;
+    QByteArray savedMark("\xEF\xBB\xBF");
     std::unique_ptr<Watcher> watcher;
     if (startup) {
         watcher = std::make_unique<Watcher>(cancelAt);
-        createForm();
+        createWindow();
     } else {
-        createForm();
-        expected = QStringLiteral("liste en cours");
-        encoding = TEncoding::Unicode;
-        m_memo->setPlainText(expected);
-        m_memo->Lines()->SetEncoding(encoding);
+        createWindow();
+        expected = QStringLiteral("liste en cours\r\n");
+        savedMark = QByteArray("\xFF\xFE");
+        loadList(QStringLiteral("liste en cours\n"), false);
+        m_driver->setAutoExtract(autoExtract);
         watcher = std::make_unique<Watcher>(cancelAt);
-        dropFiles(m_memo, { dropped });
+        m_driver->drop(QStringList{ dropped });
     }
 
     checkCancelled(*watcher);
     QCOMPARE(watcher->states.constLast(), cancelAt);
-    QCOMPARE(text(), expected);
-    QCOMPARE(m_memo->Lines()->Encoding(), encoding);
+    QCOMPARE(m_driver->textWithCrLf(), expected);
     QCOMPARE(readProfile(), profile);
     QVERIFY(files() == before);
+    QCOMPARE(m_driver->savedBytes().left(savedMark.size()), savedMark);
 }
 
-void tst_Progress::cancelCommand_data()
+void TestProgress::cancelCommand_data()
 {
     QTest::addColumn<QString>("command");
     QTest::addColumn<QString>("cancelAt");
@@ -198,26 +232,26 @@ void tst_Progress::cancelCommand_data()
     QTest::newRow("Trier la liste") << "SORT" << sorting << lines;
 }
 
-void tst_Progress::cancelCommand()
+void TestProgress::cancelCommand()
 {
     QFETCH(QString, command);
     QFETCH(QString, cancelAt);
     QFETCH(QString, list);
 
-    createForm();
-    m_memo->setPlainText(list);
-    m_memo->Lines()->SetEncoding(TEncoding::BigEndianUnicode);
-    const QString before = text();
+    createWindow();
+    loadList(list, true);
+    const QString before = m_driver->textWithCrLf();
+    const QByteArray profile = readProfile();
 
     Watcher watcher(cancelAt);
-    m_form->findChild<QAction *>(command)->trigger();
+    m_driver->trigger(command);
     checkCancelled(watcher);
-    QCOMPARE(text(), before);
-    QCOMPARE(m_memo->Lines()->Encoding(), TEncoding::BigEndianUnicode);
-    QVERIFY(!QFile::exists(profilePath()));
+    QCOMPARE(m_driver->textWithCrLf(), before);
+    QCOMPARE(readProfile(), profile);
+    QVERIFY(m_driver->savedBytes().startsWith("\xFE\xFF"));
 }
 
-void tst_Progress::cancelSave_data()
+void TestProgress::cancelSave_data()
 {
     QTest::addColumn<bool>("replacing");
 
@@ -225,15 +259,15 @@ void tst_Progress::cancelSave_data()
     QTest::newRow("new file") << false;
 }
 
-void tst_Progress::cancelSave()
+void TestProgress::cancelSave()
 {
     QFETCH(bool, replacing);
 
     if (replacing)
         writeFile(m_dir->path(), QStringLiteral("ADRESSES.TXT"), "ancien@contenu.fr\r\n");
     const auto before = files();
-    createForm();
-    m_memo->setPlainText(QStringLiteral("a@b\nc@d\n"));
+    createWindow();
+    m_driver->setText(QStringLiteral("a@b\nc@d\n"));
 
     Watcher watcher(saving);
     whenModalOpens(this, [this](QWidget *modal) {
@@ -242,53 +276,53 @@ void tst_Progress::cancelSave()
         dialog->setDirectory(m_dir->path());
         QMetaObject::invokeMethod(dialog, "accept");
     });
-    m_form->findChild<QAction *>(QStringLiteral("Enregistrer1"))->trigger();
+    m_driver->trigger(QStringLiteral("Enregistrer1"));
     checkCancelled(watcher);
     QVERIFY(files() == before);
-    QCOMPARE(text(), QStringLiteral("a@b\r\nc@d\r\n"));
+    QCOMPARE(m_driver->textWithCrLf(), QStringLiteral("a@b\r\nc@d\r\n"));
 }
 
 // Handing the result to the area cannot be interrupted: the dialog says so and the
 // operation ends.
-void tst_Progress::lastStepCannotBeCancelled()
+void TestProgress::lastStepCannotBeCancelled()
 {
-    createForm();
-    m_memo->setPlainText(QStringLiteral("x a@b y\nc@d"));
+    createWindow();
+    m_driver->setText(QStringLiteral("x a@b y\nc@d"));
 
     Watcher watcher(showing);
-    m_form->findChild<QAction *>(QStringLiteral("Extract"))->trigger();
+    m_driver->extract();
     QCOMPARE(watcher.states, (QStringList{ extracting, showing + QStringLiteral(" (bloqué)") }));
-    QCOMPARE(watcher.dialog, applicationTitle() + QStringLiteral("|Annuler|modal"));
+    QCOMPARE(watcher.dialog, ProgramIdentity().title() + QStringLiteral("|Annuler|modal"));
     QVERIFY(!watcher.cancelled);
     QVERIFY(watcher.waitCursor);
     QVERIFY(!QApplication::overrideCursor());
-    QCOMPARE(text(), QStringLiteral("a@b\r\nc@d\r\n"));
+    QCOMPARE(m_driver->textWithCrLf(), QStringLiteral("a@b\r\nc@d\r\n"));
 }
 
-void tst_Progress::failedLoadRestoresCursor()
+void TestProgress::failedLoadRestoresCursor()
 {
-    createForm();
-    dropFiles(m_memo, { m_dir->filePath(QStringLiteral("absent.txt")) });
-    QCOMPARE(m_boxes->texts().size(), 1);
+    createWindow();
+    m_driver->drop(QStringList{ m_dir->filePath(QStringLiteral("absent.txt")) });
+    QCOMPARE(m_driver->errors().size(), 1);
     QVERIFY(!QApplication::overrideCursor());
-    QCOMPARE(text(), placeholder);
+    QCOMPARE(m_driver->textWithCrLf(), placeholderTextWithCrLf);
 }
 
 // Both drops are taken before the first load starts, and that load lets events through
 // while its dialog is up.
-void tst_Progress::dropWaitsForTheLoadBefore()
+void TestProgress::dropWaitsForTheLoadBefore()
 {
-    createForm();
+    createWindow();
     const QString first = writeFile(m_dir->path(), QStringLiteral("premier.txt"), "premier@x.fr\n");
     const QString second = writeFile(m_dir->path(), QStringLiteral("second.txt"), "second@x.fr\n");
-    QVERIFY(sendDrop(m_memo, localUrls({ first })));
-    QVERIFY(sendDrop(m_memo, localUrls({ second })));
-    QTRY_COMPARE(text(), QStringLiteral("second@x.fr\r\n"));
-    QCOMPARE(GetStr(QStringLiteral("FICHIER"), QStringLiteral("IMPORT"), QString(), QString()), second);
-    QVERIFY(m_boxes->texts().isEmpty());
+    QVERIFY(sendDrop(m_driver->listEdit(), { QUrl::fromLocalFile(first) }));
+    QVERIFY(sendDrop(m_driver->listEdit(), { QUrl::fromLocalFile(second) }));
+    QTRY_COMPARE(m_driver->textWithCrLf(), QStringLiteral("second@x.fr\r\n"));
+    QCOMPARE(Profile().value(QStringLiteral("FICHIER"), QStringLiteral("IMPORT")), second);
+    QVERIFY(m_driver->errors().isEmpty());
     QVERIFY(!QApplication::overrideCursor());
 }
 
-QTEST_MAIN(tst_Progress)
+QTEST_MAIN(TestProgress)
 
 #include "tst_progress.moc"

@@ -1,8 +1,11 @@
-#include "app/unit1.h"
+#include "app/mainwindow.h"
 #include "extract/extraction.h"
-#include "formtest.h"
+#include "settings/identity.h"
+#include "settings/profile.h"
 #include "support/plainpaths.h"
-#include "worklist/memoedit.h"
+#include "support/testsupport.h"
+#include "support/windowdriver.h"
+#include "textarea/listedit.h"
 
 #include <QAction>
 #include <QDir>
@@ -19,7 +22,7 @@ const QString fileAddresses = QStringLiteral("<jean@exemple.fr>\r\nmarie@exemple
 
 } // namespace
 
-class tst_Startup : public FormTest
+class TestStartup : public QObject
 {
     Q_OBJECT
 
@@ -49,70 +52,86 @@ private:
     {
         return ::writeFile(m_dir->path(), name, content);
     }
-    void dropFiles(const QStringList &fileNames) { ::dropFiles(m_memo, fileNames); }
-    QAction *option() const { return m_form->findChild<QAction *>(QStringLiteral("chk_AUTO")); }
+    void createWindow() { m_driver = std::make_unique<WindowDriver>(); }
+    QAction *option() const { return m_driver->action(QStringLiteral("chk_AUTO")); }
+
+    std::unique_ptr<QTemporaryDir> m_dir;
+    std::unique_ptr<WindowDriver> m_driver;
 };
 
-void tst_Startup::init()
+void TestStartup::init()
 {
-    initForm();
+    m_dir = std::make_unique<QTemporaryDir>();
+    QVERIFY(m_dir->isValid());
+    removeProfile();
 }
 
-void tst_Startup::cleanup()
+void TestStartup::cleanup()
 {
-    cleanupForm();
+    m_driver.reset();
+    removeProfile();
+    m_dir.reset();
 }
 
-void tst_Startup::firstStart()
+void TestStartup::firstStart()
 {
-    createForm();
-    QVERIFY(m_boxes->texts().isEmpty());
-    QCOMPARE(m_form->windowTitle(), App_Caption(QString()));
-    QCOMPARE(m_form->size(), QSize(600, 394));
+    createWindow();
+    QVERIFY(m_driver->errors().isEmpty());
+    QCOMPARE(m_driver->window()->windowTitle(), ProgramIdentity().caption(QString()));
+    QCOMPARE(m_driver->window()->size(), QSize(600, 394));
     // The window manager places it.
-    QVERIFY(!m_form->testAttribute(Qt::WA_Moved));
+    QVERIFY(!m_driver->window()->testAttribute(Qt::WA_Moved));
     QVERIFY(option()->isChecked());
-    QCOMPARE(text(), placeholder);
+    QCOMPARE(m_driver->textWithCrLf(), placeholderTextWithCrLf);
     QVERIFY(!QFile::exists(profilePath()));
 }
 
-void tst_Startup::rememberedFile_data()
+void TestStartup::rememberedFile_data()
 {
     QTest::addColumn<bool>("autoExtract");
     QTest::addColumn<bool>("throughLink");
     QTest::addColumn<QString>("expected");
-    QTest::addColumn<TEncoding>("encoding");
+    QTest::addColumn<QByteArray>("content");
+    QTest::addColumn<QByteArray>("savedMark");
 
-    QTest::newRow("option on") << true << false << fileAddresses << TEncoding::ANSI;
-    QTest::newRow("option off") << false << false << fileLines << TEncoding::UTF8;
-    QTest::newRow("symbolic link") << false << true << fileLines << TEncoding::UTF8;
+    const QByteArray utf8Mark("\xEF\xBB\xBF");
+    const QByteArray utf16 = utf16Bytes(QString(fileLines).replace(QLatin1String("\r\n"),
+                                                                   QLatin1String("\n")), false);
+    QTest::newRow("option on") << true << false << fileAddresses << fileContent << utf8Mark;
+    QTest::newRow("option off") << false << false << fileLines << fileContent << utf8Mark;
+    QTest::newRow("symbolic link") << false << true << fileLines << fileContent << utf8Mark;
+    // The extracted list is in the system encoding; the loaded file keeps its own.
+    QTest::newRow("UTF-16, option on") << true << false << fileAddresses << utf16 << utf8Mark;
+    QTest::newRow("UTF-16, option off") << false << false << fileLines << utf16
+                                        << QByteArray("\xFF\xFE");
 }
 
-void tst_Startup::rememberedFile()
+void TestStartup::rememberedFile()
 {
     QFETCH(bool, autoExtract);
     QFETCH(bool, throughLink);
     QFETCH(QString, expected);
-    QFETCH(TEncoding, encoding);
+    QFETCH(QByteArray, content);
+    QFETCH(QByteArray, savedMark);
 
-    QString fileName = writeFile(QStringLiteral("liste.txt"), fileContent);
+    QString fileName = writeFile(QStringLiteral("liste.txt"), content);
     if (throughLink) {
         const QString link = m_dir->filePath(QStringLiteral("lien.txt"));
         QVERIFY(QFile::link(fileName, link));
         fileName = link;
     }
     writeProfile(profileWithFile(fileName, autoExtract));
-    createForm();
+    createWindow();
 
-    QVERIFY(m_boxes->texts().isEmpty());
+    QVERIFY(m_driver->errors().isEmpty());
     QCOMPARE(option()->isChecked(), autoExtract);
-    QCOMPARE(text(), expected);
-    QCOMPARE(m_memo->Lines()->Encoding(), encoding);
-    QCOMPARE(m_form->windowTitle(), App_Caption(QString()));
-    QCOMPARE(m_form->frameGeometry(), QRect(30, 40, 500, 300));
+    QCOMPARE(m_driver->textWithCrLf(), expected);
+    QCOMPARE(m_driver->window()->windowTitle(), ProgramIdentity().caption(QString()));
+    QCOMPARE(m_driver->window()->frameGeometry(), QRect(30, 40, 500, 300));
+    QCOMPARE(m_driver->savedBytes().left(savedMark.size()), savedMark);
 }
 
-void tst_Startup::extractionPathsAgree_data()
+void TestStartup::extractionPathsAgree_data()
 {
     QTest::addColumn<QByteArray>("content");
 
@@ -137,31 +156,32 @@ void tst_Startup::extractionPathsAgree_data()
 
 // Extracting straight from a file, at start-up and for a drop, and "Extraire" reading the
 // whole text at once, must each give what splitting the area's lines one by one gives.
-void tst_Startup::extractionPathsAgree()
+void TestStartup::extractionPathsAgree()
 {
     QFETCH(QByteArray, content);
     const QString fileName = writeFile(QStringLiteral("dur.txt"), content);
 
     writeProfile(profileWithFile(fileName, false));
-    createForm();
-    const QString expected = extractAddresses(*m_memo->Lines()).Text();
-    m_form->findChild<QAction *>(QStringLiteral("Extract"))->trigger();
-    QCOMPARE(text(), expected);
-    QCOMPARE(m_memo->Lines()->Encoding(), TEncoding::ANSI);
-    m_form.reset();
+    createWindow();
+    QString expected;
+    for (const QString &address : plainExtraction(m_driver->text()))
+        expected += address + QLatin1String("\r\n");
+    m_driver->extract();
+    QCOMPARE(m_driver->textWithCrLf(), expected);
+    QVERIFY(m_driver->savedBytes().startsWith("\xEF\xBB\xBF"));
+    m_driver.reset();
 
     writeProfile(profileWithFile(fileName, true));
-    createForm();
-    QCOMPARE(text(), expected);
-    QCOMPARE(m_memo->Lines()->Encoding(), TEncoding::ANSI);
+    createWindow();
+    QCOMPARE(m_driver->textWithCrLf(), expected);
 
-    m_memo->setPlainText(QStringLiteral("liste en cours"));
-    dropFiles({ fileName });
-    QCOMPARE(text(), expected);
-    QVERIFY(m_boxes->texts().isEmpty());
+    m_driver->setText(QStringLiteral("liste en cours"));
+    m_driver->drop(QStringList{ fileName });
+    QCOMPARE(m_driver->textWithCrLf(), expected);
+    QVERIFY(m_driver->errors().isEmpty());
 }
 
-void tst_Startup::rememberedPathSkipped_data()
+void TestStartup::rememberedPathSkipped_data()
 {
     QTest::addColumn<QString>("name");
 
@@ -171,7 +191,7 @@ void tst_Startup::rememberedPathSkipped_data()
     QTest::newRow("empty path") << "";
 }
 
-void tst_Startup::rememberedPathSkipped()
+void TestStartup::rememberedPathSkipped()
 {
     QFETCH(QString, name);
 
@@ -180,94 +200,94 @@ void tst_Startup::rememberedPathSkipped()
     const QString fileName = name.isEmpty() ? QString() : m_dir->filePath(name);
     const QByteArray profile = profileWithFile(fileName, false);
     writeProfile(profile);
-    createForm();
+    createWindow();
 
-    QVERIFY(m_boxes->texts().isEmpty());
-    QCOMPARE(text(), placeholder);
+    QVERIFY(m_driver->errors().isEmpty());
+    QCOMPARE(m_driver->textWithCrLf(), placeholderTextWithCrLf);
     QVERIFY(!option()->isChecked());
-    QCOMPARE(m_form->frameGeometry(), QRect(30, 40, 500, 300));
+    QCOMPARE(m_driver->window()->frameGeometry(), QRect(30, 40, 500, 300));
     QCOMPARE(readProfile(), profile);
 }
 
-void tst_Startup::faultyPlacement()
+void TestStartup::faultyPlacement()
 {
     const QString fileName = writeFile(QStringLiteral("liste.txt"), fileContent);
     QByteArray profile = profileWithFile(fileName, false);
     profile.replace("Form1=30:40:500:300", "Form1=100:abc:800:600");
     writeProfile(profile);
-    createForm();
+    createWindow();
 
     // The error box comes before the window opens; the later steps are skipped.
-    QCOMPARE(m_boxes->texts(), QStringList { QStringLiteral("''abc'' n'est pas une valeur entière valide.") });
-    QVERIFY(!m_form->isVisible());
-    QCOMPARE(m_form->windowTitle(), App_Caption(QString()));
-    QCOMPARE(m_form->frameGeometry().x(), 100);
-    QCOMPARE(m_form->size(), QSize(600, 394));
+    QCOMPARE(m_driver->errors(), QStringList { QStringLiteral("''abc'' n'est pas une valeur entière valide.") });
+    QVERIFY(!m_driver->window()->isVisible());
+    QCOMPARE(m_driver->window()->windowTitle(), ProgramIdentity().caption(QString()));
+    QCOMPARE(m_driver->window()->frameGeometry().x(), 100);
+    QCOMPARE(m_driver->window()->size(), QSize(600, 394));
     QVERIFY(option()->isChecked());
-    QCOMPARE(text(), placeholder);
+    QCOMPARE(m_driver->textWithCrLf(), placeholderTextWithCrLf);
 }
 
-void tst_Startup::closeStoresAndStartRestores()
+void TestStartup::closeStoresAndStartRestores()
 {
-    createForm();
-    m_form->show();
-    QVERIFY(QTest::qWaitForWindowExposed(m_form.get()));
+    createWindow();
+    m_driver->window()->show();
+    QVERIFY(QTest::qWaitForWindowExposed(m_driver->window()));
     option()->setChecked(false);
-    m_form->setGeometry(70, 80, 420, 260);
-    QVERIFY(m_form->close());
+    m_driver->window()->setGeometry(70, 80, 420, 260);
+    QVERIFY(m_driver->window()->close());
     const QByteArray profile = readProfile();
-    const QByteArray placement = "Form1=" + QByteArray::number(m_form->frameGeometry().x()) + ':'
-            + QByteArray::number(m_form->frameGeometry().y()) + ':'
-            + QByteArray::number(m_form->frameGeometry().width()) + ':'
-            + QByteArray::number(m_form->frameGeometry().height());
+    const QByteArray placement = "Form1=" + QByteArray::number(m_driver->window()->frameGeometry().x()) + ':'
+            + QByteArray::number(m_driver->window()->frameGeometry().y()) + ':'
+            + QByteArray::number(m_driver->window()->frameGeometry().width()) + ':'
+            + QByteArray::number(m_driver->window()->frameGeometry().height());
     QVERIFY2(profile.contains(placement), profile.constData());
     QVERIFY2(profile.contains("chk_AUTO=0"), profile.constData());
-    const QRect frame = m_form->frameGeometry();
-    m_form.reset();
+    const QRect frame = m_driver->window()->frameGeometry();
+    m_driver.reset();
 
-    createForm();
-    QVERIFY(m_boxes->texts().isEmpty());
+    createWindow();
+    QVERIFY(m_driver->errors().isEmpty());
     QVERIFY(!option()->isChecked());
-    QCOMPARE(m_form->frameGeometry(), frame);
+    QCOMPARE(m_driver->window()->frameGeometry(), frame);
 }
 
-void tst_Startup::failingCloseKeepsWindowOpen()
+void TestStartup::failingCloseKeepsWindowOpen()
 {
-    createForm();
-    m_form->show();
-    QVERIFY(QTest::qWaitForWindowExposed(m_form.get()));
+    createWindow();
+    m_driver->window()->show();
+    QVERIFY(QTest::qWaitForWindowExposed(m_driver->window()));
     // A profile that is a folder cannot be written.
     QVERIFY(QDir().mkpath(profilePath()));
 
-    QVERIFY(!m_form->close());
-    QVERIFY(m_form->isVisible());
+    QVERIFY(!m_driver->window()->close());
+    QVERIFY(m_driver->window()->isVisible());
     const QString message = QStringLiteral("Impossible d'écrire dans %1.").arg(profilePath());
-    QCOMPARE(m_boxes->texts(), QStringList { message });
+    QCOMPARE(m_driver->errors(), QStringList { message });
 
     // Each later attempt runs the close handler again, and the window keeps working.
-    QVERIFY(!m_form->close());
-    QCOMPARE(m_boxes->texts().size(), 2);
+    QVERIFY(!m_driver->window()->close());
+    QCOMPARE(m_driver->errors().size(), 2);
     QDir(profilePath()).removeRecursively();
-    QVERIFY(m_form->close());
+    QVERIFY(m_driver->window()->close());
     QVERIFY(readProfile().contains("chk_AUTO=1"));
 }
 
-void tst_Startup::sessionEndSkipsClose()
+void TestStartup::sessionEndSkipsClose()
 {
     const QByteArray profile = profileWithFile(QString(), true);
     writeProfile(profile);
-    createForm();
-    m_form->show();
-    QVERIFY(QTest::qWaitForWindowExposed(m_form.get()));
+    createWindow();
+    m_driver->window()->show();
+    QVERIFY(QTest::qWaitForWindowExposed(m_driver->window()));
     option()->setChecked(false);
-    m_form->move(5, 5);
+    m_driver->window()->move(5, 5);
 
-    QVERIFY(QMetaObject::invokeMethod(m_form.get(), "endSession"));
-    QVERIFY(m_form->close());
+    QVERIFY(QMetaObject::invokeMethod(m_driver->window(), "endSession"));
+    QVERIFY(m_driver->window()->close());
     QCOMPARE(readProfile(), profile);
 }
 
-void tst_Startup::drop_data()
+void TestStartup::drop_data()
 {
     QTest::addColumn<bool>("autoExtract");
     QTest::addColumn<int>("files");
@@ -278,31 +298,31 @@ void tst_Startup::drop_data()
     QTest::newRow("option off") << false << 1 << fileLines;
 }
 
-void tst_Startup::drop()
+void TestStartup::drop()
 {
     QFETCH(bool, autoExtract);
     QFETCH(int, files);
     QFETCH(QString, expected);
 
-    createForm();
+    createWindow();
     option()->setChecked(autoExtract);
     QStringList fileNames { writeFile(QStringLiteral("premier fichier.txt"), fileContent) };
     for (int i = 1; i < files; ++i)
         fileNames.append(writeFile(QStringLiteral("autre%1.txt").arg(i), "autre@fichier.fr\n"));
-    dropFiles(fileNames);
+    m_driver->drop(fileNames);
 
-    QVERIFY(m_boxes->texts().isEmpty());
-    QCOMPARE(text(), expected);
-    QCOMPARE(GetStr(QStringLiteral("FICHIER"), QStringLiteral("IMPORT"), QString(), QString()),
+    QVERIFY(m_driver->errors().isEmpty());
+    QCOMPARE(m_driver->textWithCrLf(), expected);
+    QCOMPARE(Profile().value(QStringLiteral("FICHIER"), QStringLiteral("IMPORT")),
              fileNames.constFirst());
 
     // The same file again replaces the edits made in between.
-    m_memo->setPlainText(QStringLiteral("modifié"));
-    dropFiles(fileNames);
-    QCOMPARE(text(), expected);
+    m_driver->setText(QStringLiteral("modifié"));
+    m_driver->drop(fileNames);
+    QCOMPARE(m_driver->textWithCrLf(), expected);
 }
 
-void tst_Startup::failingDropKeepsList_data()
+void TestStartup::failingDropKeepsList_data()
 {
     QTest::addColumn<QString>("name");
 
@@ -310,45 +330,45 @@ void tst_Startup::failingDropKeepsList_data()
     QTest::newRow("file gone") << "parti.txt";
 }
 
-void tst_Startup::failingDropKeepsList()
+void TestStartup::failingDropKeepsList()
 {
     QFETCH(QString, name);
 
     const QString remembered = writeFile(QStringLiteral("avant.txt"), "avant@x.fr\n");
     const QByteArray profile = profileWithFile(remembered, true);
     writeProfile(profile);
-    createForm();
-    QCOMPARE(text(), QStringLiteral("avant@x.fr\r\n"));
-    m_memo->setPlainText(QStringLiteral("liste en cours"));
+    createWindow();
+    QCOMPARE(m_driver->textWithCrLf(), QStringLiteral("avant@x.fr\r\n"));
+    m_driver->setText(QStringLiteral("liste en cours"));
 
     QDir(m_dir->path()).mkdir(QStringLiteral("dossier"));
     const QString fileName = m_dir->filePath(name);
-    dropFiles({ fileName });
+    m_driver->drop(QStringList{ fileName });
 
-    QCOMPARE(m_boxes->texts().size(), 1);
-    const QString message = m_boxes->texts().constFirst();
+    QCOMPARE(m_driver->errors().size(), 1);
+    const QString message = m_driver->errors().constFirst();
     QVERIFY2(message.startsWith(QStringLiteral("Impossible d'ouvrir le fichier \"%1\". ").arg(fileName)),
              qPrintable(message));
     QVERIFY(message.endsWith(QLatin1Char('.')));
-    QCOMPARE(text(), QStringLiteral("liste en cours"));
+    QCOMPARE(m_driver->textWithCrLf(), QStringLiteral("liste en cours"));
     QCOMPARE(readProfile(), profile);
 
     // The window goes on working: the next drop succeeds.
-    dropFiles({ remembered });
-    QCOMPARE(text(), QStringLiteral("avant@x.fr\r\n"));
+    m_driver->drop(QStringList{ remembered });
+    QCOMPARE(m_driver->textWithCrLf(), QStringLiteral("avant@x.fr\r\n"));
 }
 
 // The file loads, but its path cannot be remembered: the lines stay unextracted.
-void tst_Startup::dropWithUnwritableProfile()
+void TestStartup::dropWithUnwritableProfile()
 {
-    createForm();
+    createWindow();
     QVERIFY(QDir().mkpath(profilePath()));
-    dropFiles({ writeFile(QStringLiteral("liste.txt"), fileContent) });
+    m_driver->drop(QStringList{ writeFile(QStringLiteral("liste.txt"), fileContent) });
 
-    QCOMPARE(m_boxes->texts(), QStringList { QStringLiteral("Impossible d'écrire dans %1.").arg(profilePath()) });
-    QCOMPARE(text(), fileLines);
+    QCOMPARE(m_driver->errors(), QStringList { QStringLiteral("Impossible d'écrire dans %1.").arg(profilePath()) });
+    QCOMPARE(m_driver->textWithCrLf(), fileLines);
 }
 
-QTEST_MAIN(tst_Startup)
+QTEST_MAIN(TestStartup)
 
 #include "tst_startup.moc"

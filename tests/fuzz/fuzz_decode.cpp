@@ -22,12 +22,12 @@ namespace {
 QString decodedUnits(const RawTextFile &file)
 {
     const QByteArrayView body = QByteArrayView(file.bytes).sliced(file.bodyStart);
-    if (file.encoding == TEncoding::Unicode || file.encoding == TEncoding::BigEndianUnicode) {
+    if (file.encoding == TextEncoding::Utf16LittleEndian || file.encoding == TextEncoding::Utf16BigEndian) {
         QString text;
         for (qsizetype i = 0; i + 1 < body.size(); i += 2) {
             const uchar first = uchar(body[i]);
             const uchar second = uchar(body[i + 1]);
-            text += QChar(file.encoding == TEncoding::Unicode ? char16_t(first | second << 8)
+            text += QChar(file.encoding == TextEncoding::Utf16LittleEndian ? char16_t(first | second << 8)
                                                               : char16_t(first << 8 | second));
         }
         return text;
@@ -42,7 +42,7 @@ QString decodedUnits(const RawTextFile &file)
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     const QByteArray bytes(reinterpret_cast<const char *>(data), qsizetype(size));
-    const RawTextFile file = rawTextFromBytes(bytes, TEncoding::ANSI);
+    const RawTextFile file = rawTextFromBytes(bytes);
     const QString text = decodeText(file);
 
     require(!text.contains(QChar(0)), "decoded text holds no U+0000");
@@ -51,9 +51,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
             "every CR LF, lone CR and lone LF becomes one break");
 
     const QStringList plain = plainExtraction(text);
-    require(extractAddressesFromText(text) == plain,
+    require(addressesInText(text) == plain,
             "the extraction over the decoded text gives the plain result");
-    require(extractAddressesFromFile(file) == plain,
+    require(addressesInFile(file) == plain,
             "the extraction from the bytes gives the extraction over the decoded text");
     require(writtenAddresses(file) == utf8Lines(plain),
             "the addresses written from the bytes are the plain result");

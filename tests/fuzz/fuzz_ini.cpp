@@ -1,11 +1,12 @@
 // The profile reader and writer, through the real accessors on a file: an existing file
-// (or none) from the input, one entry written with SaveStr, then read back with GetStr.
+// (or none) from the input, one entry written with Profile::setValue(), then read back
+// with Profile::value().
 // Names come from a small alphabet that holds blanks, letters of both cases and non-ASCII
 // letters; values and the existing file are any bytes.
 #include "fuzzsupport.h"
 
-#include "settings/kesto_ini.h"
-#include "worklist/adrelioerror.h"
+#include "base/adrelioerror.h"
+#include "settings/profile.h"
 
 #include <QByteArray>
 #include <QByteArrayList>
@@ -128,19 +129,19 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 
     // No stored value holds a line break, so this default tells a missing entry apart.
     const QString missing = QStringLiteral("\n");
-    const bool keyExisted = GetStr(section, key, missing, fileName) != missing;
-    const QString otherBefore = GetStr(otherSection, otherKey, missing, fileName);
+    const bool keyExisted = Profile(fileName).value(section, key, missing) != missing;
+    const QString otherBefore = Profile(fileName).value(otherSection, otherKey, missing);
     try {
-        SaveStr(section, key, value, fileName);
+        Profile(fileName).setValue(section, key, value);
     } catch (const AdrelioError &) {
         require(false, "a profile in a writable folder can be written");
     }
 
-    const QString stored = GetStr(section, key, missing, fileName);
+    const QString stored = Profile(fileName).value(section, key, missing);
     if (readsBackAsWritten(value))
         require(stored == value.left(2047), "a value comes back as written, cut to 2047 units");
     if (!sameName(section, otherSection) || !sameName(key, otherKey))
-        require(GetStr(otherSection, otherKey, missing, fileName) == otherBefore,
+        require(Profile(fileName).value(otherSection, otherKey, missing) == otherBefore,
                 "the other entries keep their values");
 
     QFile file(fileName);

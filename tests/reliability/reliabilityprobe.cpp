@@ -9,7 +9,7 @@
 //
 // fsize limits the size of the files the probe writes, so that a write past it fails as
 // on a full disk; "none" lifts the limit again.
-#include "windowdriver.h"
+#include "support/windowdriver.h"
 
 #include <QApplication>
 #include <QJsonArray>
@@ -54,6 +54,7 @@ int main(int argc, char *argv[])
     std::signal(SIGXFSZ, SIG_IGN);
 
     WindowDriver driver;
+    driver.show();
     report(QStringLiteral("start"), driver);
     for (const QString &step : std::as_const(steps)) {
         const QString argument = step.section(u'=', 1);

@@ -16,11 +16,6 @@ QString createErrorBoxText(const QString &fileName, int errnum)
     return createErrorText(fileName, errnum) + u'.';
 }
 
-QString placeholderText()
-{
-    return placeholderLine + u'\n';
-}
-
 QStringList folderEntries(const QString &folder)
 {
     return QDir(folder).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden);

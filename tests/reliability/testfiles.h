@@ -10,9 +10,6 @@
 QString openErrorBoxText(const QString &fileName, int errnum);
 QString createErrorBoxText(const QString &fileName, int errnum);
 
-// The line the text area shows until something is loaded, with its break.
-QString placeholderText();
-
 // Every entry of a folder, hidden ones included, by name.
 QStringList folderEntries(const QString &folder);
 

@@ -3,9 +3,9 @@
 // profile is never damaged further.
 #include "probecopy.h"
 #include "testfiles.h"
-#include "windowdriver.h"
+#include "support/windowdriver.h"
 
-#include "settings/kesto_ini.h"
+#include "settings/profile.h"
 #include "support/testsupport.h"
 
 #include <QDir>
@@ -76,14 +76,14 @@ void TestBadProfile::initTestCase()
 
 void TestBadProfile::init()
 {
-    QFile::remove(GetIniFileName());
+    QFile::remove(Profile::defaultFileName());
     const QString tag = QString::fromLatin1(QTest::currentDataTag());
     m_programFolder = m_dir.filePath(QString(tag).replace(u' ', u'-'));
 }
 
 void TestBadProfile::cleanup()
 {
-    QFile::remove(GetIniFileName());
+    QFile::remove(Profile::defaultFileName());
     if (QFileInfo::exists(m_programFolder)) {
         QFile::setPermissions(m_programFolder, QFileDevice::Permissions(0x7755));
         QDir(m_programFolder).removeRecursively();
@@ -123,14 +123,15 @@ void TestBadProfile::startupReads()
     QFETCH(bool, autoExtract);
     QFETCH(bool, reloads);
 
-    const QString fileName = GetIniFileName();
+    const QString fileName = Profile::defaultFileName();
     if (!profile.isNull())
         writeFile(fileName, profile);
 
     WindowDriver window;
+    window.show();
     QCOMPARE(window.takeErrors(), QStringList());
     QCOMPARE(window.autoExtract(), autoExtract);
-    QCOMPARE(window.text(), reloads ? loadedText(readFile(m_list)) : placeholderText());
+    QCOMPARE(window.text(), reloads ? loadedText(readFile(m_list)) : placeholderText);
 
     window.setAutoExtract(true);
     window.drop(m_list);
@@ -141,9 +142,9 @@ void TestBadProfile::startupReads()
     QCOMPARE(window.takeErrors(), QStringList());
     const QByteArray written = readFile(fileName);
     QVERIFY(keepsForeignLines(profile, written));
-    QCOMPARE(GetStr(QStringLiteral("FICHIER"), QStringLiteral("IMPORT"), QString(), QString()),
+    QCOMPARE(Profile().value(QStringLiteral("FICHIER"), QStringLiteral("IMPORT")),
              m_list);
-    QVERIFY(GetBool(QStringLiteral("OPTIONS"), QStringLiteral("chk_AUTO"), false, QString()));
+    QVERIFY(Profile().boolValue(QStringLiteral("OPTIONS"), QStringLiteral("chk_AUTO"), false));
 }
 
 void TestBadProfile::unwritableProfile_data()
@@ -213,7 +214,7 @@ void TestBadProfile::unwritableProfile()
             QStringLiteral("Impossible d'écrire dans %1.").arg(probe.profile())};
     QCOMPARE(startUp.value("errors").toArray(), QJsonArray());
     if (trouble == ProfileTrouble::Folder)
-        QCOMPARE(startUp.value("text").toString(), placeholderText());
+        QCOMPARE(startUp.value("text").toString(), placeholderText);
     else
         QCOMPARE(startUp.value("text").toString(), QStringLiteral("depart@exemple.fr\n"));
     QCOMPARE(drop.value("errors").toArray(), writeError);

@@ -3,9 +3,9 @@
 // nothing, and the next command works.
 #include "probecopy.h"
 #include "testfiles.h"
-#include "windowdriver.h"
+#include "support/windowdriver.h"
 
-#include "settings/kesto_ini.h"
+#include "settings/profile.h"
 #include "support/testsupport.h"
 
 #include <QBuffer>
@@ -56,7 +56,7 @@ QUrl localUrl(const QByteArray &path)
 
 QString rememberedFile()
 {
-    return GetStr(importSection, importKey, QString(), QString());
+    return Profile().value(importSection, importKey);
 }
 
 // A known fault: the profile writes the name as it is and its reader drops the blanks
@@ -99,13 +99,13 @@ void TestDropPaths::init()
     m_dir = std::make_unique<QTemporaryDir>();
     QVERIFY(m_dir->isValid());
     m_autoExtract = false;
-    QFile::remove(GetIniFileName());
+    QFile::remove(Profile::defaultFileName());
 }
 
 void TestDropPaths::cleanup()
 {
     m_dir.reset();
-    QFile::remove(GetIniFileName());
+    QFile::remove(Profile::defaultFileName());
 }
 
 QByteArray TestDropPaths::makePath(PathKind kind)
@@ -223,6 +223,7 @@ void TestDropPaths::dropPath()
     const QString before = textFile(QStringLiteral("avant.txt"), "avant@exemple.fr\n");
     {
         WindowDriver window;
+        window.show();
         QCOMPARE(window.takeErrors(), QStringList());
         window.setAutoExtract(false);
         window.drop(before);
@@ -245,8 +246,9 @@ void TestDropPaths::dropPath()
     }
 
     // The option as it would have been stored at close.
-    SaveBool(QStringLiteral("OPTIONS"), QStringLiteral("chk_AUTO"), m_autoExtract, QString());
+    Profile().setBoolValue(QStringLiteral("OPTIONS"), QStringLiteral("chk_AUTO"), m_autoExtract);
     WindowDriver restarted;
+    restarted.show();
     QCOMPARE(restarted.takeErrors(), QStringList());
     const QString shown = dropped == Loads ? m_shownText : QStringLiteral("avant@exemple.fr\n");
     QEXPECT_FAIL("name ending in a blank", blankLost, Continue);
@@ -268,10 +270,11 @@ void TestDropPaths::startupReload()
     QFETCH(int, remembered);
 
     const QByteArray local = makePath(kind);
-    writeFile(GetIniFileName(), "[OPTIONS]\nchk_AUTO=" + QByteArray::number(m_autoExtract)
+    writeFile(Profile::defaultFileName(), "[OPTIONS]\nchk_AUTO=" + QByteArray::number(m_autoExtract)
                                         + "\n[FICHIER]\nIMPORT=\"" + local + "\"\n");
 
     WindowDriver window;
+    window.show();
     if (remembered == Loads) {
         QCOMPARE(window.takeErrors(), QStringList());
         QVERIFY(window.text() == m_shownText);
@@ -280,7 +283,7 @@ void TestDropPaths::startupReload()
                 ? QStringList()
                 : QStringList{openErrorBoxText(QFile::decodeName(local), remembered)};
         QCOMPARE(window.takeErrors(), errors);
-        QCOMPARE(window.text(), placeholderText());
+        QCOMPARE(window.text(), placeholderText);
     }
     QCOMPARE(window.autoExtract(), m_autoExtract);
 
@@ -313,14 +316,14 @@ void TestDropPaths::unreadableFile()
     QCOMPARE(steps[2].value("errors").toArray(), QJsonArray{openErrorBoxText(secret, EACCES)});
     QCOMPARE(steps[2].value("text").toString(), QStringLiteral("lisible@exemple.fr\n"));
     QCOMPARE(steps[3].value("errors").toArray(), QJsonArray());
-    QCOMPARE(GetStr(importSection, importKey, QString(), probe.profile()), readable);
+    QCOMPARE(Profile(probe.profile()).value(importSection, importKey), readable);
 
-    SaveStr(importSection, importKey, secret, probe.profile());
+    Profile(probe.profile()).setValue(importSection, importKey, secret);
     QVERIFY(QFile::setPermissions(probe.profile(), QFileDevice::Permissions(0x6666)));
     steps = probe.run({"drop=" + readable}, unprivileged);
     QCOMPARE(steps.size(), 2);
     QCOMPARE(steps[0].value("errors").toArray(), QJsonArray{openErrorBoxText(secret, EACCES)});
-    QCOMPARE(steps[0].value("text").toString(), placeholderText());
+    QCOMPARE(steps[0].value("text").toString(), placeholderText);
     QCOMPARE(steps[1].value("errors").toArray(), QJsonArray());
     QCOMPARE(steps[1].value("text").toString(), QStringLiteral("lisible@exemple.fr\n"));
 }

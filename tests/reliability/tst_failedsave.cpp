@@ -3,7 +3,7 @@
 #include "probecopy.h"
 #include "testfiles.h"
 
-#include "settings/kesto_ini.h"
+#include "settings/profile.h"
 #include "support/testsupport.h"
 
 #include <QDir>
@@ -60,7 +60,7 @@ void TestFailedSave::failedSave()
     QVERIFY2(probe.isValid(), qPrintable(probe.error()));
     const QString list = writeFile(dir.path(), QStringLiteral("liste.txt"),
                                    "Nom <liste@exemple.fr>, autre@exemple.fr\n");
-    SaveStr(QStringLiteral("FICHIER"), QStringLiteral("IMPORT"), list, probe.profile());
+    Profile(probe.profile()).setValue(QStringLiteral("FICHIER"), QStringLiteral("IMPORT"), list);
 
     const QByteArray old = "ancien contenu\r\n";
     const QString existing = writeFile(dir.path(), QStringLiteral("ADRESSES.TXT"), old);

@@ -1,8 +1,8 @@
 // Reads or writes one profile entry, so that the tests can do it as another user.
 //   profiletool get FILE SECTION KEY DEFAULT   prints the value
 //   profiletool set FILE SECTION KEY VALUE     prints the error and exits with 1 on failure
-#include "settings/kesto_ini.h"
-#include "worklist/adrelioerror.h"
+#include "base/adrelioerror.h"
+#include "settings/profile.h"
 
 #include <QCoreApplication>
 #include <QTextStream>
@@ -17,9 +17,9 @@ int main(int argc, char *argv[])
     QTextStream err(stderr);
     try {
         if (args[1] == QLatin1String("get"))
-            out << GetStr(args[3], args[4], args[5], args[2]);
+            out << Profile(args[2]).value(args[3], args[4], args[5]);
         else
-            SaveStr(args[3], args[4], args[5], args[2]);
+            Profile(args[2]).setValue(args[3], args[4], args[5]);
     } catch (const AdrelioError &error) {
         err << error.message();
         return 1;

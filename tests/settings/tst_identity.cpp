@@ -1,4 +1,4 @@
-#include "settings/kesto_ini.h"
+#include "settings/identity.h"
 #include "support/testsupport.h"
 
 #include <QCoreApplication>
@@ -19,12 +19,10 @@ private slots:
     void caption_data();
     void caption();
     void runningExecutable();
-    void versionText_data();
-    void versionText();
+    void versionFromBuild_data();
+    void versionFromBuild();
     void missingVersion();
     void fileDate();
-    void split_data();
-    void split();
 };
 
 void TestIdentity::names_data()
@@ -53,15 +51,16 @@ void TestIdentity::names()
     QFETCH(QString, capitals);
     QFETCH(QString, title);
 
-    QCOMPARE(exeNameFromPath(executable, false), baseName);
-    QCOMPARE(exeNameFromPath(executable, true), capitals);
-    QCOMPARE(applicationTitleFromPath(executable), title);
+    const ProgramIdentity identity(executable);
+    QCOMPARE(identity.baseName(), baseName);
+    QCOMPARE(identity.baseNameInCapitals(), capitals);
+    QCOMPARE(identity.title(), title);
 }
 
 void TestIdentity::caption_data()
 {
     QTest::addColumn<QString>("fileName");
-    QTest::addColumn<QString>("chaine");
+    QTest::addColumn<QString>("freeText");
     QTest::addColumn<QString>("expected");
 
     QTest::newRow("free text") << "Adrelio.exe" << "Démo"
@@ -79,7 +78,7 @@ void TestIdentity::caption_data()
 void TestIdentity::caption()
 {
     QFETCH(QString, fileName);
-    QFETCH(QString, chaine);
+    QFETCH(QString, freeText);
     QFETCH(QString, expected);
 
     QTemporaryDir dir;
@@ -90,22 +89,24 @@ void TestIdentity::caption()
                              QFileDevice::FileModificationTime));
     file.close();
 
-    QCOMPARE(captionFromPath(file.fileName(), chaine), expected);
+    QCOMPARE(ProgramIdentity(file.fileName()).caption(freeText), expected);
 }
 
 void TestIdentity::runningExecutable()
 {
     const QString path = QCoreApplication::applicationFilePath();
-    QCOMPARE(ExeName(false), QString("tst_identity"));
-    QCOMPARE(ExeName(true), QString("TST_IDENTITY"));
-    QCOMPARE(applicationTitle(), QString("tst_identity"));
-    QCOMPARE(App_Version(), QString("1.0.0.0"));
-    QVERIFY(QRegularExpression("^\\d\\d-\\d\\d-\\d\\d$").match(App_DATE()).hasMatch());
-    QCOMPARE(App_DATE(), QFileInfo(path).lastModified().toString("dd-MM-yy"));
-    QCOMPARE(App_Caption("x"), "TST_IDENTITY 1.0.0.0 | Orvalin ***{:- x | " + App_DATE());
+    const ProgramIdentity identity;
+    QCOMPARE(identity.executablePath(), path);
+    QCOMPARE(identity.baseName(), QString("tst_identity"));
+    QCOMPARE(identity.baseNameInCapitals(), QString("TST_IDENTITY"));
+    QCOMPARE(identity.title(), QString("tst_identity"));
+    QCOMPARE(identity.version(), QString("1.0.0.0"));
+    QVERIFY(QRegularExpression("^\\d\\d-\\d\\d-\\d\\d$").match(identity.date()).hasMatch());
+    QCOMPARE(identity.date(), QFileInfo(path).lastModified().toString("dd-MM-yy"));
+    QCOMPARE(identity.caption("x"), "TST_IDENTITY 1.0.0.0 | Orvalin ***{:- x | " + identity.date());
 }
 
-void TestIdentity::versionText_data()
+void TestIdentity::versionFromBuild_data()
 {
     QTest::addColumn<QString>("built");
     QTest::addColumn<QString>("expected");
@@ -117,19 +118,19 @@ void TestIdentity::versionText_data()
     QTest::newRow("16-bit limit") << "65535.0.0.1" << "65535.0.0.1";
 }
 
-void TestIdentity::versionText()
+void TestIdentity::versionFromBuild()
 {
     QFETCH(QString, built);
     QFETCH(QString, expected);
 
-    QCOMPARE(::versionText(built), expected);
+    QCOMPARE(ProgramIdentity::versionFromBuild(built), expected);
 }
 
 void TestIdentity::missingVersion()
 {
     const QStringList unusable = { "", "1.a", "1.2.3.4.5", "65536.0.0.0", "1..2" };
     for (const QString &built : unusable) {
-        QCOMPARE(errorOf([&] { ::versionText(built); }),
+        QCOMPARE(errorOf([&] { ProgramIdentity::versionFromBuild(built); }),
                  QString("Les informations de version de sont pas incluses"));
     }
 }
@@ -146,42 +147,13 @@ void TestIdentity::fileDate()
     file.close();
     QVERIFY(QFile::link(target, dir.filePath("link")));
 
-    QCOMPARE(fileDateText(target), QString("03-11-09"));
-    QCOMPARE(fileDateText(dir.filePath("link")), QString("03-11-09"));
-    QCOMPARE(fileDateText(dir.path()), QString());
-    QCOMPARE(fileDateText(dir.filePath("missing")), QString());
-    QCOMPARE(fileDateText(QString()), QString());
-    QCOMPARE(captionFromPath(dir.filePath("missing.exe"), ""),
+    QCOMPARE(ProgramIdentity(target).date(), QString("03-11-09"));
+    QCOMPARE(ProgramIdentity(dir.filePath("link")).date(), QString("03-11-09"));
+    QCOMPARE(ProgramIdentity(dir.path()).date(), QString());
+    QCOMPARE(ProgramIdentity(dir.filePath("missing")).date(), QString());
+    QCOMPARE(ProgramIdentity(QString()).date(), QString());
+    QCOMPARE(ProgramIdentity(dir.filePath("missing.exe")).caption(""),
              QString("MISSING 1.0.0.0 | Orvalin ***{:-  | "));
-}
-
-void TestIdentity::split_data()
-{
-    QTest::addColumn<QString>("chaine");
-    QTest::addColumn<QString>("separateur");
-    QTest::addColumn<QStringList>("expected");
-
-    QTest::newRow("four fields") << "10:20:30:40" << ":" << QStringList { "10", "20", "30", "40" };
-    QTest::newRow("doubled separator") << "a::b" << ":" << QStringList { "a", "", "b" };
-    QTest::newRow("leading separator") << ":a" << ":" << QStringList { "", "a" };
-    QTest::newRow("trailing separator") << "a:" << ":" << QStringList { "a" };
-    QTest::newRow("two trailing separators") << "a::" << ":" << QStringList { "a", "" };
-    QTest::newRow("only a separator") << ":" << ":" << QStringList { "" };
-    QTest::newRow("empty text") << "" << ":" << QStringList();
-    QTest::newRow("no separator") << "abc" << ":" << QStringList { "abc" };
-    QTest::newRow("two-character separator") << "1--2" << "--" << QStringList { "1", "2" };
-    QTest::newRow("no overlap") << "1---2" << "--" << QStringList { "1", "-2" };
-    QTest::newRow("case-sensitive") << "aXbxc" << "x" << QStringList { "aXb", "c" };
-    QTest::newRow("empty separator") << "abc" << "" << QStringList { "abc" };
-}
-
-void TestIdentity::split()
-{
-    QFETCH(QString, chaine);
-    QFETCH(QString, separateur);
-    QFETCH(QStringList, expected);
-
-    QCOMPARE(Split(chaine, separateur), expected);
 }
 
 QTEST_GUILESS_MAIN(TestIdentity)

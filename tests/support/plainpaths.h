@@ -1,7 +1,7 @@
 #pragma once
 
 #include "extract/extraction.h"
-#include "extract/splitdelimited.h"
+#include "extract/splitfields.h"
 #include "worklist/textfile.h"
 
 #include <QByteArray>
@@ -20,7 +20,7 @@ inline QStringList plainExtraction(QStringView text)
     QStringList addresses;
     QStringList fields;
     for (QStringView line : text.split(u'\n')) {
-        SplitDelimited(line, fields);
+        splitFields(line, fields);
         for (const QString &field : std::as_const(fields)) {
             if (field.contains(u'@'))
                 addresses.append(field);
@@ -38,12 +38,12 @@ inline QByteArray utf8Lines(const QStringList &addresses)
     return bytes;
 }
 
-// All that writeAddressesFromFile writes, the flushed parts and the rest.
+// All that writeAddressesInFile() writes, the flushed parts and the rest.
 inline QByteArray writtenAddresses(const RawTextFile &file)
 {
     QByteArray all;
     QByteArray out;
-    writeAddressesFromFile(file, out, [&](QByteArray &full) {
+    writeAddressesInFile(file, out, [&](QByteArray &full) {
         all += full;
         full.clear();
     });

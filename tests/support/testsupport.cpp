@@ -1,6 +1,6 @@
-#include "testsupport.h"
+#include "support/testsupport.h"
 
-#include "worklist/adrelioerror.h"
+#include "base/adrelioerror.h"
 
 #include <QDir>
 #include <QFile>

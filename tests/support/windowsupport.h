@@ -1,7 +1,5 @@
 #pragma once
 
-#include "app/errorbox.h"
-
 #include <QAbstractScrollArea>
 #include <QCoreApplication>
 #include <QDropEvent>
@@ -10,11 +8,9 @@
 #include <QStringList>
 #include <QUrl>
 
-#include <utility>
 
-// Driving the window's widgets as the desktop does. Header only, so that the drop
-// target's test, which links no window, can send drops: ErrorBoxes needs the window's
-// library only where it is used.
+// Drags and drops sent as the desktop sends them. Header only, so that the drop target's
+// test, which links no window, can send drops.
 
 struct DragAndDrop
 {
@@ -44,19 +40,3 @@ inline bool sendDrop(QAbstractScrollArea *area, const QList<QUrl> &urls)
     const DragAndDrop outcome = sendDragAndDrop(viewport, viewport->rect().center(), mimeData);
     return outcome.entered && outcome.dropped;
 }
-
-// Collects the texts the error box would show, instead of opening it.
-class ErrorBoxes
-{
-public:
-    ErrorBoxes() { setErrorBoxHook([this](const QString &text) { m_texts.append(text); }); }
-    ~ErrorBoxes() { setErrorBoxHook({}); }
-    Q_DISABLE_COPY_MOVE(ErrorBoxes)
-
-    const QStringList &texts() const { return m_texts; }
-    // The texts since the last call.
-    QStringList take() { return std::exchange(m_texts, {}); }
-
-private:
-    QStringList m_texts;
-};

@@ -1,3 +1,4 @@
+#include "base/fileerrors.h"
 #include "support/plainpaths.h"
 #include "support/testsupport.h"
 #include "worklist/textfile.h"
@@ -9,6 +10,8 @@
 #include <QTest>
 
 #include <cerrno>
+
+using namespace Qt::Literals::StringLiterals;
 
 // adrelio-extract run as its users run it, with LC_ALL=C so that the system's reasons in
 // its messages are predictable.
@@ -49,7 +52,7 @@ private:
 namespace {
 
 const QString sample = u"Zoé <zoe@exemple.fr>, \"Dupont, Jean\" jean@x.fr\r\n"
-                       "à bientôt\rmailto:é@x\n\n\"a b@c\" \u0301 z \u0301@y"_qs;
+                       "à bientôt\rmailto:é@x\n\n\"a b@c\" \u0301 z \u0301@y"_s;
 const QByteArray sampleAddresses = "<zoe@exemple.fr>\njean@x.fr\nmailto:\xC3\xA9@x\na b@c\n@y\n";
 
 } // namespace
@@ -108,7 +111,7 @@ void TestAdrelioExtract::encodings()
     QFETCH(QByteArray, bytes);
     QFETCH(QByteArray, addresses);
 
-    const Result result = run({writeFile(m_dir.path(), u"in.txt"_qs, bytes)});
+    const Result result = run({writeFile(m_dir.path(), u"in.txt"_s, bytes)});
     QCOMPARE(result.exitCode, 0);
     QCOMPARE(result.err, QByteArray());
     QCOMPARE(result.out, addresses);
@@ -137,9 +140,9 @@ void TestAdrelioExtract::standardInput()
 
 void TestAdrelioExtract::severalFilesInOrder()
 {
-    const QString first = writeFile(m_dir.path(), u"first.txt"_qs, "1@a 2@a");
-    const QString second = writeFile(m_dir.path(), u"second.txt"_qs, utf16Bytes(u"4@b", false));
-    const Result result = run({first, u"-"_qs, second, first}, "3@stdin");
+    const QString first = writeFile(m_dir.path(), u"first.txt"_s, "1@a 2@a");
+    const QString second = writeFile(m_dir.path(), u"second.txt"_s, utf16Bytes(u"4@b", false));
+    const Result result = run({first, u"-"_s, second, first}, "3@stdin");
     QCOMPARE(result.exitCode, 0);
     QCOMPARE(result.out, QByteArray("1@a\n2@a\n3@stdin\n4@b\n1@a\n2@a\n"));
 }
@@ -149,8 +152,8 @@ void TestAdrelioExtract::unreadableFileIsSkipped_data()
     QTest::addColumn<QString>("name");
     QTest::addColumn<int>("error");
 
-    QTest::newRow("missing") << u"missing.txt"_qs << ENOENT;
-    QTest::newRow("directory") << u"folder"_qs << EISDIR;
+    QTest::newRow("missing") << u"missing.txt"_s << ENOENT;
+    QTest::newRow("directory") << u"folder"_s << EISDIR;
 }
 
 void TestAdrelioExtract::unreadableFileIsSkipped()
@@ -158,9 +161,9 @@ void TestAdrelioExtract::unreadableFileIsSkipped()
     QFETCH(QString, name);
     QFETCH(int, error);
 
-    QVERIFY(QDir(m_dir.path()).mkpath(u"folder"_qs));
-    const QString before = writeFile(m_dir.path(), u"before.txt"_qs, "a@before");
-    const QString after = writeFile(m_dir.path(), u"after.txt"_qs, "a@after");
+    QVERIFY(QDir(m_dir.path()).mkpath(u"folder"_s));
+    const QString before = writeFile(m_dir.path(), u"before.txt"_s, "a@before");
+    const QString after = writeFile(m_dir.path(), u"after.txt"_s, "a@after");
     // A relative name, so that the message shows it made absolute.
     const Result result = run({before, name, after});
     QCOMPARE(result.exitCode, 1);
@@ -171,9 +174,9 @@ void TestAdrelioExtract::unreadableFileIsSkipped()
 
 void TestAdrelioExtract::sort()
 {
-    const QString first = writeFile(m_dir.path(), u"first.txt"_qs, "b@x A@x a@x B@x");
-    const QString second = writeFile(m_dir.path(), u"second.txt"_qs, "\xEF\xBB\xBFz@y a@y");
-    const Result result = run({u"--sort"_qs, first, second});
+    const QString first = writeFile(m_dir.path(), u"first.txt"_s, "b@x A@x a@x B@x");
+    const QString second = writeFile(m_dir.path(), u"second.txt"_s, "\xEF\xBB\xBFz@y a@y");
+    const Result result = run({u"--sort"_s, first, second});
     QCOMPARE(result.exitCode, 0);
     // Each file's list is sorted on its own, as the window sorts the list it holds.
     QCOMPARE(result.out, QByteArray("a@x\nA@x\nB@x\nb@x\na@y\nz@y\n"));
@@ -181,7 +184,7 @@ void TestAdrelioExtract::sort()
 
 void TestAdrelioExtract::help()
 {
-    const Result result = run({u"--help"_qs, u"missing.txt"_qs});
+    const Result result = run({u"--help"_s, u"missing.txt"_s});
     QCOMPARE(result.exitCode, 0);
     QVERIFY(result.out.startsWith("Usage : adrelio-extract [--sort] [FICHIER...]\n"));
     QVERIFY(result.out.contains("--sort"));
@@ -190,8 +193,8 @@ void TestAdrelioExtract::help()
 
 void TestAdrelioExtract::unknownOption()
 {
-    const QString file = writeFile(m_dir.path(), u"in.txt"_qs, "a@b");
-    const Result result = run({file, u"--trier"_qs});
+    const QString file = writeFile(m_dir.path(), u"in.txt"_s, "a@b");
+    const Result result = run({file, u"--trier"_s});
     QCOMPARE(result.exitCode, 2);
     QCOMPARE(result.out, QByteArray());
     QVERIFY(result.err.startsWith("adrelio-extract : option inconnue \"--trier\"\n"));
@@ -199,17 +202,17 @@ void TestAdrelioExtract::unknownOption()
 
 void TestAdrelioExtract::endOfOptions()
 {
-    writeFile(m_dir.path(), u"-x.txt"_qs, "a@b");
-    const Result result = run({u"--"_qs, u"-x.txt"_qs});
+    writeFile(m_dir.path(), u"-x.txt"_s, "a@b");
+    const Result result = run({u"--"_s, u"-x.txt"_s});
     QCOMPARE(result.exitCode, 0);
     QCOMPARE(result.out, QByteArray("a@b\n"));
 }
 
 void TestAdrelioExtract::writeFailure()
 {
-    if (!QFile::exists(u"/dev/full"_qs))
+    if (!QFile::exists(u"/dev/full"_s))
         QSKIP("/dev/full is needed to make writes fail");
-    const Result result = run({writeFile(m_dir.path(), u"in.txt"_qs, "a@b")}, {}, u"/dev/full"_qs);
+    const Result result = run({writeFile(m_dir.path(), u"in.txt"_s, "a@b")}, {}, u"/dev/full"_s);
     QCOMPARE(result.exitCode, 1);
     QCOMPARE(result.err,
              "adrelio-extract : " + writeErrorMessage().toUtf8() + ". "
@@ -225,7 +228,7 @@ void TestAdrelioExtract::hugeSingleLine()
         line += "\"Nom, " + QByteArray::number(i) + "\" <" + address + ">, texte; ";
         addresses += "<" + address + ">\n";
     }
-    const Result result = run({writeFile(m_dir.path(), u"huge.txt"_qs, line + "\r\n")});
+    const Result result = run({writeFile(m_dir.path(), u"huge.txt"_s, line + "\r\n")});
     QCOMPARE(result.exitCode, 0);
     QCOMPARE(result.out.size(), addresses.size());
     QVERIFY(result.out == addresses);
@@ -233,3 +236,4 @@ void TestAdrelioExtract::hugeSingleLine()
 
 QTEST_GUILESS_MAIN(TestAdrelioExtract)
 #include "tst_adrelioextract.moc"
+

@@ -121,7 +121,7 @@ void TestLineSort::sort()
     QFETCH(QStringList, expected);
 
     QLocale::setDefault(QLocale(locale));
-    quickSortLines(lines);
+    sortLines(lines);
     QCOMPARE(lines, expected);
 }
 
@@ -153,7 +153,7 @@ void TestLineSort::keyedSortMatchesCompare()
     QStringList expected = lines;
     referenceSort(expected, 0, expected.size() - 1, collator);
     QStringList sorted = lines;
-    quickSortLines(sorted);
+    sortLines(sorted);
     QCOMPARE(sorted, expected);
 }
 
@@ -162,14 +162,14 @@ void TestLineSort::cancelLeavesLinesUntouched()
     const QStringList lines = randomLines(7, 200000);
     QStringList sorted = lines;
     int calls = 0;
-    QVERIFY_THROWS_EXCEPTION(OperationCancelled, quickSortLines(sorted, [&](qint64, qint64) {
+    QVERIFY_THROWS_EXCEPTION(OperationCancelled, sortLines(sorted, [&](qint64, qint64) {
         return ++calls < 3;
     }));
     QCOMPARE(sorted, lines);
 
     qint64 last = 0;
     bool inRange = true;
-    quickSortLines(sorted, [&](qint64 done, qint64 total) {
+    sortLines(sorted, [&](qint64 done, qint64 total) {
         inRange = inRange && done > last && done <= total;
         last = done;
         return true;

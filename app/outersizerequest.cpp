@@ -1,0 +1,54 @@
+#include "app/outersizerequest.h"
+
+#include <QEvent>
+#include <QWidget>
+
+OuterSizeRequest::OuterSizeRequest(QWidget *window)
+    : QObject(window), m_window(window)
+{
+    window->installEventFilter(this);
+}
+
+OuterSizeRequest *OuterSizeRequest::of(QWidget *window)
+{
+    auto *request = window->findChild<OuterSizeRequest *>(QString(), Qt::FindDirectChildrenOnly);
+    return request ? request : new OuterSizeRequest(window);
+}
+
+void OuterSizeRequest::requestWidth(QWidget *window, int width)
+{
+    of(window)->m_width = width;
+}
+
+void OuterSizeRequest::requestHeight(QWidget *window, int height)
+{
+    of(window)->m_height = height;
+}
+
+bool OuterSizeRequest::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched != m_window)
+        return false;
+    switch (event->type()) {
+    case QEvent::Move:
+    case QEvent::Resize:
+    case QEvent::Show:
+    case QEvent::Paint:
+        break;
+    default:
+        return false;
+    }
+    const QSize frame = m_window->frameGeometry().size() - m_window->size();
+    if (frame.isNull() && event->type() != QEvent::Paint)
+        return false;
+
+    // Once the window is painted it has the frame it keeps; a frameless window needs
+    // nothing more.
+    m_window->removeEventFilter(this);
+    deleteLater();
+    if (!frame.isNull()) {
+        m_window->resize(m_width.value_or(m_window->frameGeometry().width()) - frame.width(),
+                         m_height.value_or(m_window->frameGeometry().height()) - frame.height());
+    }
+    return false;
+}

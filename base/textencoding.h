@@ -1,0 +1,12 @@
+#pragma once
+
+// The encodings of text files. System is the system's 8-bit code page ("ANSI"), the
+// encoding of a file without a byte-order mark and of every list that was not loaded
+// from a file with a mark; on Linux it is UTF-8, read leniently and written with the
+// UTF-8 mark.
+enum class TextEncoding {
+    System,
+    Utf8,
+    Utf16LittleEndian,
+    Utf16BigEndian,
+};
