@@ -11,19 +11,17 @@ jobs=$(nproc)
 failed=""
 scripts/deps.sh test
 
-cmake -S . -B build -DADRELIO_BUILD_TESTS=ON -DADRELIO_BUILD_BENCH=ON >/dev/null
-cmake --build build --parallel "$jobs"
-(cd build && ctest --output-on-failure --timeout 600) || failed="$failed tests"
+# The presets are in CMakePresets.json: build/ with g++, and build-asan/, where one clang
+# build serves both the sanitized suite and the fuzz targets (-O1 keeps the sanitized code
+# quick to build and still fast enough to run). Both treat warnings as errors.
+cmake --preset default >/dev/null
+cmake --build --preset default --parallel "$jobs"
+ctest --preset default || failed="$failed tests"
 
-# One clang build serves both the sanitized suite and the fuzz targets; -O1 keeps the
-# sanitized code quick to build and still fast enough to run.
-CC=clang CXX=clang++ cmake -S . -B build-asan \
-    -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_FLAGS_DEBUG="-O1 -gline-tables-only" \
-    -DADRELIO_SANITIZE=ON -DADRELIO_BUILD_FUZZERS=ON \
-    -DADRELIO_BUILD_TESTS=ON -DADRELIO_BUILD_BENCH=OFF >/dev/null
-cmake --build build-asan --parallel "$jobs"
+cmake --preset sanitize >/dev/null
+cmake --build --preset sanitize --parallel "$jobs"
 # The sanitizer options are part of each test (ADRELIO_SANITIZE in CMakeLists.txt).
-(cd build-asan && ctest --output-on-failure --timeout 900) || failed="$failed sanitized-tests"
+ctest --preset sanitize || failed="$failed sanitized-tests"
 
 # New inputs go to a scratch corpus, the committed seeds stay as they are; a failing
 # input is kept in build-asan/fuzz-work/.

@@ -14,6 +14,10 @@
 #include <new>
 #include <stdexcept>
 
+// What a handler throws.
+enum class Thrown { AdrelioError, OutOfMemory, OtherException };
+Q_DECLARE_METATYPE(Thrown)
+
 class TestErrorBox : public QObject
 {
     Q_OBJECT
@@ -56,28 +60,28 @@ void TestErrorBox::text()
 
 void TestErrorBox::runHandlerShowsErrors_data()
 {
-    QTest::addColumn<int>("kind");
+    QTest::addColumn<Thrown>("thrown");
     QTest::addColumn<QString>("shown");
 
-    QTest::newRow("AdrelioError") << 0 << "Impossible d'écrire dans /x/Adrelio.INI.";
-    QTest::newRow("out of memory") << 1 << "Mémoire insuffisante.";
-    QTest::newRow("other exception") << 2 << "vector::at.";
+    QTest::newRow("AdrelioError") << Thrown::AdrelioError << "Impossible d'écrire dans /x/Adrelio.INI.";
+    QTest::newRow("out of memory") << Thrown::OutOfMemory << "Mémoire insuffisante.";
+    QTest::newRow("other exception") << Thrown::OtherException << "vector::at.";
 }
 
 void TestErrorBox::runHandlerShowsErrors()
 {
-    QFETCH(int, kind);
+    QFETCH(Thrown, thrown);
     QFETCH(QString, shown);
 
     ErrorBoxes boxes;
     bool stepAfterError = false;
     const bool completed = runHandler([&] {
-        switch (kind) {
-        case 0:
+        switch (thrown) {
+        case Thrown::AdrelioError:
             throw AdrelioError(QStringLiteral("Impossible d'écrire dans /x/Adrelio.INI"));
-        case 1:
+        case Thrown::OutOfMemory:
             throw std::bad_alloc();
-        default:
+        case Thrown::OtherException:
             throw std::out_of_range("vector::at");
         }
         stepAfterError = true;

@@ -24,6 +24,9 @@
 
 using namespace Qt::Literals::StringLiterals;
 
+// The image column of an action or entry that shows none.
+constexpr int noImage = -1;
+
 // How the user opens the context menu.
 enum class MenuOpening { SecondaryButton, MenuKey, ShiftF10 };
 Q_DECLARE_METATYPE(MenuOpening)
@@ -164,19 +167,21 @@ void TestMainWindow::actions_data()
     QTest::addColumn<QKeySequence>("shortcut");
 
     QTest::newRow("Extract") << "Extract" << "Fichier" << "Extraire" << "Extraire" << ""
-                             << -1 << QKeySequence();
+                             << noImage << QKeySequence();
     QTest::newRow("FichierFileExit1") << "FichierFileExit1" << "Fichier" << "&Quitter"
-                                      << "Quitter" << "Quitte l'application" << 0 << QKeySequence();
+                                      << "Quitter" << "Quitte l'application"
+                                      << int(ImageList::Exit) << QKeySequence();
     QTest::newRow("EditionEditCopy1")
             << "EditionEditCopy1" << "Edition" << "C&opier" << "Copier"
-            << "Copie la sélection et la place dans le Presse-papiers" << 1
+            << "Copie la sélection et la place dans le Presse-papiers" << int(ImageList::Copy)
             << QKeySequence(Qt::CTRL | Qt::Key_C);
     QTest::newRow("EditionEditPaste1")
             << "EditionEditPaste1" << "Edition" << "Co&ller" << "Coller"
-            << "Insère le contenu du Presse-papiers" << 3 << QKeySequence(Qt::CTRL | Qt::Key_V);
+            << "Insère le contenu du Presse-papiers" << int(ImageList::Floppy)
+            << QKeySequence(Qt::CTRL | Qt::Key_V);
     QTest::newRow("EditionEditSelectAll1")
             << "EditionEditSelectAll1" << "Edition" << "&Tout sélectionner" << "Tout sélectionner"
-            << "Sélectionne l'intégralité du document" << -1 << QKeySequence(Qt::CTRL | Qt::Key_A);
+            << "Sélectionne l'intégralité du document" << noImage << QKeySequence(Qt::CTRL | Qt::Key_A);
 }
 
 void TestMainWindow::actions()
@@ -199,7 +204,7 @@ void TestMainWindow::actions()
     QCOMPARE(action->toolTip(), shortHint);
     QCOMPARE(action->statusTip(), longHint);
     QCOMPARE(action->shortcut(), shortcut);
-    if (image < 0) {
+    if (image == noImage) {
         QVERIFY(action->icon().isNull());
     } else {
         const ImageList *images = form.findChild<ImageList *>(QStringLiteral("ImageList1"));
@@ -221,18 +226,18 @@ void TestMainWindow::menuEntries()
     };
     // Separators have no caption.
     const Entry expected[] = {
-        { "Adrelio", "&Extraire", -1, {} },
-        { "N4", nullptr, -1, {} },
+        { "Adrelio", "&Extraire", noImage, {} },
+        { "N4", nullptr, noImage, {} },
         { "Enregistrer1", "E&nregistrer ...", ImageList::Floppy, {} },
         { "COPY", "&Copier la liste dans le presse papier ", ImageList::Clipboard, {} },
-        { "SORT", "T&rier la liste", -1, {} },
-        { "N5", nullptr, -1, {} },
-        { "chk_AUTO", "E&xtraction automatique", -1, {} },
-        { "N3", nullptr, -1, {} },
-        { "outslectionner1", "&Tout sélectionner", -1, QKeySequence(Qt::CTRL | Qt::Key_A) },
+        { "SORT", "T&rier la liste", noImage, {} },
+        { "N5", nullptr, noImage, {} },
+        { "chk_AUTO", "E&xtraction automatique", noImage, {} },
+        { "N3", nullptr, noImage, {} },
+        { "outslectionner1", "&Tout sélectionner", noImage, QKeySequence(Qt::CTRL | Qt::Key_A) },
         { "Coller1", "Co&ller", ImageList::Floppy, QKeySequence(Qt::CTRL | Qt::Key_V) },
         { "N1", "C&opier", ImageList::Copy, QKeySequence(Qt::CTRL | Qt::Key_C) },
-        { "N2", nullptr, -1, {} },
+        { "N2", nullptr, noImage, {} },
         { "Quitter1", "&Quitter", ImageList::Exit, {} },
     };
 
@@ -249,7 +254,7 @@ void TestMainWindow::menuEntries()
         QCOMPARE(action->text(), QString::fromUtf8(e.caption));
         QCOMPARE(action->shortcut(), e.shortcut);
         QVERIFY(action->menu() == nullptr);
-        if (e.image < 0)
+        if (e.image == noImage)
             QVERIFY(action->icon().isNull());
         else
             QCOMPARE(action->icon().pixmap(16, 16).toImage(), images->pixmap(e.image).toImage());
