@@ -1,7 +1,16 @@
 #include "app/outersizerequest.h"
 
 #include <QEvent>
+#include <QTimer>
 #include <QWidget>
+
+namespace {
+
+// How long a painted window may wait for its frame: far longer than a window manager
+// takes to frame a window, even on a loaded machine.
+constexpr int frameWait = 5000;
+
+} // namespace
 
 OuterSizeRequest::OuterSizeRequest(QWidget *window)
     : QObject(window), m_window(window)
@@ -39,16 +48,21 @@ bool OuterSizeRequest::eventFilter(QObject *watched, QEvent *event)
         return false;
     }
     const QSize frame = m_window->frameGeometry().size() - m_window->size();
-    if (frame.isNull() && event->type() != QEvent::Paint)
+    if (frame.isNull()) {
+        if (event->type() == QEvent::Paint && !m_painted) {
+            m_painted = true;
+            QTimer::singleShot(frameWait, this, &OuterSizeRequest::finish);
+        }
         return false;
+    }
+    m_window->resize(m_width.value_or(m_window->frameGeometry().width()) - frame.width(),
+                     m_height.value_or(m_window->frameGeometry().height()) - frame.height());
+    finish();
+    return false;
+}
 
-    // Once the window is painted it has the frame it keeps; a frameless window needs
-    // nothing more.
+void OuterSizeRequest::finish()
+{
     m_window->removeEventFilter(this);
     deleteLater();
-    if (!frame.isNull()) {
-        m_window->resize(m_width.value_or(m_window->frameGeometry().width()) - frame.width(),
-                         m_height.value_or(m_window->frameGeometry().height()) - frame.height());
-    }
-    return false;
 }

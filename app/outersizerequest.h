@@ -10,7 +10,10 @@ QT_END_NAMESPACE
 // The outer size asked of a window before the window manager has framed it. Until then
 // the frame is not known and the window takes the size as its client size; once the
 // frame is there, the client size is made smaller by the frame, so that the window does
-// not grow by its frame at every start.
+// not grow by its frame at every start. The frame may come after the window was first
+// painted (a window manager busy, or a program that was busy when the window was shown);
+// a window still without a frame a while after it was painted has none, and the request
+// is dropped.
 class OuterSizeRequest : public QObject
 {
     Q_OBJECT
@@ -25,8 +28,10 @@ protected:
 private:
     explicit OuterSizeRequest(QWidget *window);
     static OuterSizeRequest *of(QWidget *window);
+    void finish();
 
     QWidget *m_window;
+    bool m_painted = false;
     std::optional<int> m_width;
     std::optional<int> m_height;
 };
