@@ -16,10 +16,12 @@
 #include "worklist/linesort.h"
 #include "worklist/textfile.h"
 
+#include <QAbstractItemView>
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
 #include <QCloseEvent>
+#include <QCompleter>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QFontDatabase>
@@ -133,7 +135,8 @@ MainWindow::MainWindow(QWidget *parent)
     m_saveDialog->setObjectName(QStringLiteral("SaveDialog1"));
     m_saveDialog->setAcceptMode(QFileDialog::AcceptSave);
     m_saveDialog->setFileMode(QFileDialog::AnyFile);
-    m_saveDialog->setOptions(QFileDialog::DontUseNativeDialog | QFileDialog::DontConfirmOverwrite);
+    // The dialog asks before it replaces an existing file; "Non" returns to it.
+    m_saveDialog->setOptions(QFileDialog::DontUseNativeDialog);
 
     createActions();
     createMenu();
@@ -397,12 +400,28 @@ void MainWindow::saveList()
         m_saveDialog->setWindowTitle(QStringLiteral("Enregistrer la liste des Adresses"));
         m_saveDialog->selectFile(QStringLiteral("ADRESSES"));
         m_saveDialog->setDefaultSuffix(QStringLiteral("TXT"));
-        if (m_saveDialog->exec() != QDialog::Accepted)
+        const int answer = m_saveDialog->exec();
+        returnFromDialog();
+        if (answer != QDialog::Accepted)
             return;
         ProgressGuard guard(m_listEdit);
         writeTextFile(m_saveDialog->selectedFiles().constFirst(), m_listEdit->textWithCrLf(),
                       m_listEncoding, guard.step(savingLabel));
     });
+}
+
+// A name confirmed while the dialog's completion list is open leaves that list over the
+// window, where it would take the next click, and the window manager may leave the focus
+// elsewhere: the list's keys and the edit entries would then do nothing.
+void MainWindow::returnFromDialog()
+{
+    const QList<QCompleter *> completers = m_saveDialog->findChildren<QCompleter *>();
+    for (QCompleter *completer : completers) {
+        if (completer->popup())
+            completer->popup()->hide();
+    }
+    activateWindow();
+    m_listEdit->setFocus();
 }
 
 void MainWindow::copyList()

@@ -67,6 +67,7 @@ private:
     void openMenu(const QPoint &globalPos);
     void updateEditActions();
     void copySelection();
+    void returnFromDialog();
     QAction *entryForShortcut(const QKeyEvent *event) const;
     bool filterListEditEvent(QEvent *event);
     bool filterViewportEvent(QMouseEvent *event);

@@ -3,7 +3,7 @@
 # this machine lacks. Usage: scripts/deps.sh [build|test|bench|screenshot]
 set -e
 
-packages="cmake g++ make qt6-base-dev qt6-base-dev-tools libgl-dev fonts-dejavu-core"
+packages="cmake g++ make qt6-base-dev qt6-base-dev-tools qt6-translations-l10n libgl-dev fonts-dejavu-core"
 case "${1:-build}" in
     test) packages="$packages xvfb xdotool xclip x11-utils openbox clang libclang-rt-14-dev" ;;
     bench) packages="$packages ripgrep grep time" ;;

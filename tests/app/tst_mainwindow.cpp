@@ -528,10 +528,32 @@ void TestMainWindow::save()
     const QString saved = m_dir->filePath(QStringLiteral("ADRESSES.TXT"));
     QCOMPARE(readFile(saved), QByteArray("\xEF\xBB\xBF" "a@b\r\nc@d"));
 
-    // Saving again replaces it without a question, and the dialog proposes ADRESSES again.
+    // The dialog proposes ADRESSES again. Saving over it asks first: "Non" returns to the
+    // dialog, "Oui" replaces the file.
     setText(QStringLiteral("e@f"));
     QCOMPARE(saveThroughDialog(acceptIn(QStringLiteral("autre"))), proposal);
-    QCOMPARE(saveThroughDialog(acceptIn(QString())), proposal);
+    QStringList questions;
+    auto answerQuestion = [this, &questions](QMessageBox::StandardButton button) {
+        whenModalOpens(this, [&questions, button](QWidget *modal) {
+            auto *box = qobject_cast<QMessageBox *>(modal);
+            QVERIFY(box);
+            questions << box->text();
+            box->button(button)->click();
+        });
+    };
+    QCOMPARE(saveThroughDialog([&](QFileDialog *dialog) {
+                 dialog->setDirectory(m_dir->path());
+                 answerQuestion(QMessageBox::No);
+                 QMetaObject::invokeMethod(dialog, "accept");
+                 QVERIFY(dialog->isVisible());
+                 QCOMPARE(readFile(saved), QByteArray("\xEF\xBB\xBF" "a@b\r\nc@d"));
+                 answerQuestion(QMessageBox::Yes);
+                 QMetaObject::invokeMethod(dialog, "accept");
+             }),
+             proposal);
+    QCOMPARE(questions.size(), 2);
+    QVERIFY2(questions.constFirst().contains(QStringLiteral("ADRESSES.TXT")),
+             qPrintable(questions.constFirst()));
     QCOMPARE(readFile(saved), QByteArray("\xEF\xBB\xBF" "e@f"));
     QVERIFY(QFile::exists(m_dir->filePath(QStringLiteral("autre.TXT"))));
 

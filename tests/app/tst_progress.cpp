@@ -274,6 +274,7 @@ void TestProgress::cancelSave()
         auto *dialog = qobject_cast<QFileDialog *>(modal);
         QVERIFY(dialog);
         dialog->setDirectory(m_dir->path());
+        confirmReplace();
         QMetaObject::invokeMethod(dialog, "accept");
     });
     m_driver->trigger(QStringLiteral("Enregistrer1"));

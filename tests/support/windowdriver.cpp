@@ -14,6 +14,7 @@
 #include <QFileDialog>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
@@ -52,6 +53,16 @@ void whenModalOpens(QObject *context, const std::function<void(QWidget *)> &answ
             answer(modal);
         else
             whenModalOpens(context, answer);
+    });
+}
+
+// The question is asked within the accept, in an event loop of its own, which takes the
+// timer; without a question the timer finds no box once the dialog has closed.
+void confirmReplace()
+{
+    QTimer::singleShot(0, [] {
+        if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget()))
+            box->button(QMessageBox::Yes)->click();
     });
 }
 
@@ -133,6 +144,7 @@ void WindowDriver::save(const QString &fileName)
     save([fileName](QFileDialog *dialog) {
         dialog->findChild<QLineEdit *>(QStringLiteral("fileNameEdit"))->setText(fileName);
         auto *buttons = dialog->findChild<QDialogButtonBox *>(QStringLiteral("buttonBox"));
+        confirmReplace();
         buttons->button(QDialogButtonBox::Save)->click();
     });
 }

@@ -55,6 +55,10 @@ QByteArray profileWithFile(const QString &fileName, bool autoExtract);
 // Calls answer with the next modal box or dialog once it is open; answer must close it.
 void whenModalOpens(QObject *context, const std::function<void(QWidget *)> &answer);
 
+// Answers "Oui" to the question the save dialog asks before it replaces a file, if the
+// dialog asks it: called right before the dialog is accepted.
+void confirmReplace();
+
 // Removes the profile, or a folder standing in its place.
 void removeProfile();
 
@@ -101,7 +105,8 @@ public:
     void sort() { trigger(QStringLiteral("SORT")); }
     // "Copier la liste dans le presse papier ", with its "Copié" box closed.
     void copyList();
-    // "Enregistrer ...", with fileName typed into the dialog and confirmed.
+    // "Enregistrer ...", with fileName typed into the dialog and confirmed, and the
+    // replacing of an existing file confirmed too.
     void save(const QString &fileName);
     // "Enregistrer ...", the dialog handed to answer, which must close it.
     void save(const std::function<void(QFileDialog *)> &answer);
