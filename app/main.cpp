@@ -23,7 +23,10 @@ int main(int argc, char *argv[])
                           QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
         QCoreApplication::installTranslator(&qtTranslator);
 
-    MainWindow window;
+    // "Adrelio FICHIER" opens the file, as a file manager's "Ouvrir avec" does; Qt has
+    // already taken its own options out of the arguments.
+    const QStringList arguments = QCoreApplication::arguments();
+    MainWindow window(arguments.value(1));
     window.show();
     return app.exec();
 }

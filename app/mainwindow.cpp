@@ -8,6 +8,7 @@
 #include "app/progressguard.h"
 #include "app/tooltipstyle.h"
 #include "app/windowplacement.h"
+#include "base/fileerrors.h"
 #include "drop/filedroptarget.h"
 #include "extract/extraction.h"
 #include "settings/identity.h"
@@ -97,7 +98,7 @@ bool isPrimaryButton(const QMouseEvent *event)
 } // namespace
 
 
-MainWindow::MainWindow(QWidget *parent)
+MainWindow::MainWindow(const QString &fileToOpen, QWidget *parent)
     : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint
                       | Qt::WindowCloseButtonHint)
 {
@@ -155,7 +156,7 @@ MainWindow::MainWindow(QWidget *parent)
 
     connect(qApp, &QGuiApplication::commitDataRequest, this, &MainWindow::endSession);
 
-    runHandler([this] { restoreSession(); });
+    runHandler([this, &fileToOpen] { restoreSession(fileToOpen); });
 }
 
 // An action's id is its object name, which tests and the profile (for the options) know
@@ -326,12 +327,18 @@ void MainWindow::setTitle(const QString &title)
 
 // In this order: the caption, the placement, the options, then the file dropped last
 // time, extracted when "Extraction automatique" is on. An error skips the steps after it.
-void MainWindow::restoreSession()
+// A file to open takes the place of the one remembered, and is remembered in its turn
+// under its full path, since the next start may run from another folder.
+void MainWindow::restoreSession(const QString &fileToOpen)
 {
     setWindowTitle(ProgramIdentity().caption(QString()));
     const Profile profile;
     restorePlacement(this, profile);
     restoreOptions(this, profile);
+    if (!fileToOpen.isEmpty()) {
+        handleDrop({ fullPath(fileToOpen) });
+        return;
+    }
     const QString fileName = profile.value(importSection, importKey);
     if (fileExistsAt(fileName))
         loadFile(fileName);

@@ -35,8 +35,10 @@ class MainWindow : public QWidget
 
 public:
     // Builds the window, then restores the last run's state with the window still hidden.
-    // An error there is shown in the error box, and the window is created all the same.
-    explicit MainWindow(QWidget *parent = nullptr);
+    // A file given to open (from the command line, as a file manager's "Ouvrir avec" gives
+    // it) is loaded as a drop loads it, in place of the file remembered. An error there is
+    // shown in the error box, and the window is created all the same.
+    explicit MainWindow(const QString &fileToOpen = QString(), QWidget *parent = nullptr);
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -61,7 +63,7 @@ private:
     QAction *addEntry(const QString &id, QAction *action);
     void addSeparator(const QString &id);
 
-    void restoreSession();
+    void restoreSession(const QString &fileToOpen);
     void storeSession();
     void prepareMenu();
     void openMenu(const QPoint &globalPos);

@@ -5,7 +5,7 @@ set -e
 
 packages="cmake g++ make qt6-base-dev qt6-base-dev-tools qt6-translations-l10n libgl-dev fonts-dejavu-core"
 case "${1:-build}" in
-    test) packages="$packages xvfb xdotool xclip x11-utils openbox clang libclang-rt-14-dev" ;;
+    test) packages="$packages xvfb xdotool xclip x11-utils openbox desktop-file-utils clang libclang-rt-14-dev" ;;
     bench) packages="$packages ripgrep grep time" ;;
     screenshot) packages="$packages xvfb xdotool imagemagick openbox x11-utils" ;;
 esac

@@ -77,12 +77,13 @@ start_xvfb() {
     export QT_QPA_PLATFORM=xcb
 }
 
-# start_adrelio PROGRAM
+# start_adrelio PROGRAM [ARGUMENT...]
 # Runs a copy of the program in $work, since its profile lies beside the executable: the
 # build stays clean and the script can write the profile first. Sets app_pid and window.
 start_adrelio() {
     cp "$1" "$work/Adrelio"
-    (cd "$work" && exec ./Adrelio) >"$work/adrelio.log" 2>&1 &
+    shift
+    (cd "$work" && exec ./Adrelio "$@") >"$work/adrelio.log" 2>&1 &
     app_pid=$!
     window=$(timeout 20 xdotool search --sync --onlyvisible --name '^ADRELIO ' | head -n 1)
     [ -n "$window" ] || fail "the window did not open"

@@ -46,6 +46,8 @@ private slots:
     void failingDropKeepsList_data();
     void failingDropKeepsList();
     void dropWithUnwritableProfile();
+    void fileToOpen_data();
+    void fileToOpen();
 
 private:
     QString writeFile(const QString &name, const QByteArray &content)
@@ -367,6 +369,51 @@ void TestStartup::dropWithUnwritableProfile()
 
     QCOMPARE(m_driver->errors(), QStringList { QStringLiteral("Impossible d'écrire dans %1.").arg(profilePath()) });
     QCOMPARE(m_driver->textWithCrLf(), fileLines);
+}
+
+// What a file manager's "Ouvrir avec" gives: the file is loaded as a drop loads it, in
+// place of the file remembered, and remembered under its full path.
+enum class GivenFile { Absolute, Relative, Missing };
+Q_DECLARE_METATYPE(GivenFile)
+
+void TestStartup::fileToOpen_data()
+{
+    QTest::addColumn<GivenFile>("given");
+    QTest::addColumn<bool>("autoExtract");
+
+    QTest::newRow("full path, option on") << GivenFile::Absolute << true;
+    QTest::newRow("full path, option off") << GivenFile::Absolute << false;
+    QTest::newRow("relative path") << GivenFile::Relative << true;
+    QTest::newRow("missing file") << GivenFile::Missing << true;
+}
+
+void TestStartup::fileToOpen()
+{
+    QFETCH(GivenFile, given);
+    QFETCH(bool, autoExtract);
+
+    const QString remembered = writeFile(QStringLiteral("avant.txt"), "avant@x.fr\n");
+    const QString opened = writeFile(QStringLiteral("ouvert.txt"), fileContent);
+    const QByteArray profile = profileWithFile(remembered, autoExtract);
+    writeProfile(profile);
+    QVERIFY(QDir::setCurrent(m_dir->path()));
+    const QString argument = given == GivenFile::Absolute ? opened
+            : given == GivenFile::Relative                ? QStringLiteral("ouvert.txt")
+                                                          : QStringLiteral("absent.txt");
+    m_driver = std::make_unique<WindowDriver>(argument);
+    QDir::setCurrent(QDir::tempPath());
+
+    QCOMPARE(m_driver->window()->frameGeometry(), QRect(30, 40, 500, 300));
+    if (given == GivenFile::Missing) {
+        QCOMPARE(m_driver->errors(),
+                 QStringList{ openErrorText(m_dir->filePath(argument), ENOENT) + u'.' });
+        QCOMPARE(m_driver->textWithCrLf(), placeholderTextWithCrLf);
+        QCOMPARE(readProfile(), profile);
+        return;
+    }
+    QVERIFY(m_driver->errors().isEmpty());
+    QCOMPARE(m_driver->textWithCrLf(), autoExtract ? fileAddresses : fileLines);
+    QCOMPARE(Profile().value(QStringLiteral("FICHIER"), QStringLiteral("IMPORT")), opened);
 }
 
 QTEST_MAIN(TestStartup)

@@ -66,11 +66,11 @@ void confirmReplace()
     });
 }
 
-WindowDriver::WindowDriver()
+WindowDriver::WindowDriver(const QString &fileToOpen)
 {
     // A closed window must not end the test's application.
     QGuiApplication::setQuitOnLastWindowClosed(false);
-    m_window = std::make_unique<MainWindow>();
+    m_window = std::make_unique<MainWindow>(fileToOpen);
     m_listEdit = m_window->findChild<ListEdit *>(QStringLiteral("Memo1"));
 }
 

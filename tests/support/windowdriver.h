@@ -70,7 +70,8 @@ void removeProfile();
 class WindowDriver
 {
 public:
-    WindowDriver();
+    // fileToOpen: the file given on the program's command line.
+    explicit WindowDriver(const QString &fileToOpen = QString());
     ~WindowDriver();
     WindowDriver(const WindowDriver &) = delete;
     WindowDriver &operator=(const WindowDriver &) = delete;
