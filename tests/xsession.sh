@@ -85,8 +85,14 @@ start_adrelio() {
     shift
     (cd "$work" && exec ./Adrelio "$@") >"$work/adrelio.log" 2>&1 &
     app_pid=$!
-    window=$(timeout 20 xdotool search --sync --onlyvisible --name '^ADRELIO ' | head -n 1)
-    [ -n "$window" ] || fail "the window did not open"
+    # One search at a time: a search dies of an X error when a window it looks at goes
+    # away meanwhile, as the progress dialog of a long start-up does.
+    wait_for -t 20 find_main_window || fail "the window did not open"
+}
+
+find_main_window() {
+    window=$(xdo search --onlyvisible --name '^ADRELIO ' 2>/dev/null | head -n 1)
+    [ -n "$window" ]
 }
 
 # The program shows a menu: the one kind of window it opens that the window manager leaves
