@@ -49,7 +49,7 @@ private slots:
     void defaultProfileBesideExecutable();
     void placeOfProfile_data();
     void placeOfProfile();
-    void userConfigFolderIsAdrelios();
+    void userConfigFolderIsNamedForTheProgram();
 
 private:
     QString m_profile;
@@ -692,7 +692,7 @@ void TestProfile::placeOfProfile()
 }
 
 // Whatever the application's and organisation's names, the program's folder is Adrelio.
-void TestProfile::userConfigFolderIsAdrelios()
+void TestProfile::userConfigFolderIsNamedForTheProgram()
 {
     const QByteArray configHome = qgetenv("XDG_CONFIG_HOME");
     const auto restore = qScopeGuard([&] {
