@@ -82,7 +82,8 @@ Profile Profile::forExecutable(const QString &executablePath, const QString &con
     return Profile(configFolder + u'/' + name, folder + name);
 }
 
-// The application name is the program's title, which follows the executable's name.
+// Not the application's own config folder: its name is the program's title, which follows
+// the executable's name.
 QString Profile::userConfigFolder()
 {
     return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation)
