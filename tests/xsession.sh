@@ -91,11 +91,12 @@ start_program() {
 }
 
 # start_adrelio PROGRAM
-# Runs a copy of the program in $work, since its profile lies beside the executable: the
-# build stays clean and the script can write the profile first.
+# Runs a copy of the program in $work, since its profile lies beside the executable when
+# that folder may be written: the build stays clean and the script can write the profile
+# first. The user's config folder is $work/config, so that nothing reaches the real one.
 start_adrelio() {
     cp "$1" "$work/Adrelio"
-    start_program "$work" ./Adrelio
+    start_program "$work" env XDG_CONFIG_HOME="$work/config" ./Adrelio
 }
 
 # The program shows a menu: the one kind of window it opens that the window manager leaves
