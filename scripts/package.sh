@@ -8,4 +8,6 @@ cmake -S . -B build-package -DCMAKE_BUILD_TYPE=RelWithDebInfo -DADRELIO_BUILD_TE
       -DADRELIO_BUILD_BENCH=OFF >/dev/null
 cmake --build build-package --parallel "$(nproc)"
 cd build-package
+# The folders CPack makes for the package take the umask.
+umask 022
 cpack -G DEB

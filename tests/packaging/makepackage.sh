@@ -16,7 +16,8 @@ done
 
 rm -rf "$folder"
 mkdir -p "$folder"
-if ! (cd "$build" && "$cpack" -G DEB -B "$folder") >"$folder/cpack.log" 2>&1; then
+# The folders CPack makes for the package take the umask.
+if ! (umask 022 && cd "$build" && "$cpack" -G DEB -B "$folder") >"$folder/cpack.log" 2>&1; then
     cat "$folder/cpack.log"
     echo "FAIL: cpack did not make the package"
     exit 1
