@@ -15,6 +15,13 @@ ProbeCopy::ProbeCopy(const QString &folder)
         m_program = program;
     else
         m_error = QStringLiteral("cannot copy the probe to %1").arg(folder);
+    // An unprivileged run cannot make a config folder there. Root's runs, whose profile
+    // lies beside the probe, leave only Qt's own settings, removed with the folder.
+    const QFileDevice::Permissions readOnly(0x5555);
+    if (m_ownHome.isValid() && QFile::setPermissions(m_ownHome.path(), readOnly))
+        m_home = m_ownHome.path();
+    else
+        m_error = QStringLiteral("cannot make the probe's home");
 }
 
 QString ProbeCopy::profile() const

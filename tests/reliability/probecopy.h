@@ -4,6 +4,7 @@
 #include <QList>
 #include <QString>
 #include <QStringList>
+#include <QTemporaryDir>
 
 // A copy of the reliability probe in a folder of the test's choosing, so that the probe's
 // profile (its own name with ".INI") lies in that folder, or in its user's config folder
@@ -21,8 +22,8 @@ public:
     QString profile() const;
     QString userProfile() const;
 
-    // By default a home that does not exist and cannot be created, nobody's own: a
-    // profile that goes to the config folder cannot be written there.
+    // By default an empty home of the probe's own that its runs may not write: a profile
+    // that goes to the config folder cannot be written there.
     void setHome(const QString &home) { m_home = home; }
 
     // The lines the probe printed for its start-up and for each step. Empty when it could
@@ -32,6 +33,7 @@ public:
 
 private:
     QString m_program;
-    QString m_home = QStringLiteral("/nonexistent");
+    QTemporaryDir m_ownHome;
+    QString m_home;
     QString m_error;
 };
