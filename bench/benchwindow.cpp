@@ -111,7 +111,7 @@ class Window
 public:
     explicit Window(bool autoExtract)
     {
-        QFile::remove(Profile::defaultFileName());
+        QFile::remove(Profile().fileName());
         m_window.emplace();
         m_listEdit = m_window->findChild<ListEdit *>(QStringLiteral("Memo1"));
         action("chk_AUTO")->setChecked(autoExtract);
@@ -121,7 +121,7 @@ public:
     ~Window()
     {
         m_window.reset();
-        QFile::remove(Profile::defaultFileName());
+        QFile::remove(Profile().fileName());
     }
 
     ListEdit *listEdit() const { return m_listEdit; }

@@ -1,11 +1,13 @@
 #!/bin/sh
 # Installs the Debian packages that building, running and testing Adrelio need and that
-# this machine lacks. Usage: scripts/deps.sh [build|test|bench|screenshot]
+# this machine lacks. Usage: scripts/deps.sh [build|test|package|bench|screenshot]
 set -e
 
 packages="cmake g++ make qt6-base-dev qt6-base-dev-tools qt6-translations-l10n libgl-dev fonts-dejavu-core"
 case "${1:-build}" in
-    test) packages="$packages xvfb xdotool xclip x11-utils openbox desktop-file-utils clang libclang-rt-14-dev" ;;
+    # dpkg-dev: dpkg-shlibdeps, which CPack runs for the Debian package's Depends.
+    test) packages="$packages xvfb xdotool xclip x11-utils openbox desktop-file-utils clang libclang-rt-14-dev dpkg-dev" ;;
+    package) packages="$packages dpkg-dev" ;;
     bench) packages="$packages ripgrep grep time" ;;
     screenshot) packages="$packages xvfb xdotool imagemagick openbox x11-utils" ;;
 esac

@@ -7,20 +7,50 @@
 #include "settings/inidocument.h"
 #include "settings/integertext.h"
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QSaveFile>
+#include <QStandardPaths>
 
 #include <optional>
 
 namespace {
 
-std::optional<QString> storedValue(const QString &fileName, const QString &section,
-                                   const QString &key)
+// Nothing when the file cannot be read.
+std::optional<QByteArray> fileContent(const QString &fileName)
 {
     QFile file(fileName);
     if (!file.open(QIODevice::ReadOnly))
         return std::nullopt;
-    return IniDocument(file.readAll()).value(section, key);
+    QByteArray content = file.readAll();
+    if (file.error() != QFileDevice::NoError)
+        return std::nullopt;
+    return content;
+}
+
+// The entries that a profile holds now: those of its own file once that exists, nothing
+// when it cannot be read; before, those of its defaults, or none.
+std::optional<QByteArray> presentContent(const QString &fileName, const QString &defaultsFileName)
+{
+    if (QFile::exists(fileName))
+        return fileContent(fileName);
+    if (defaultsFileName.isEmpty())
+        return QByteArray();
+    return fileContent(defaultsFileName).value_or(QByteArray());
+}
+
+// A missing folder is created with the folders above it, for its user only, as the XDG
+// base directory rules ask of settings folders.
+bool createFolder(const QString &folder)
+{
+    const QFileInfo info(folder);
+    if (info.isDir())
+        return true;
+    const QString parent = info.path();
+    return parent != folder && createFolder(parent)
+            && (QDir().mkdir(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner)
+                || QFileInfo(folder).isDir());
 }
 
 [[noreturn]] void throwWriteError(const QString &fileName)
@@ -31,33 +61,42 @@ std::optional<QString> storedValue(const QString &fileName, const QString &secti
 } // namespace
 
 Profile::Profile()
-    : m_fileName(defaultFileName())
+    : Profile(forExecutable(ProgramIdentity::runningExecutable(), userConfigFolder()))
 {
 }
 
-Profile::Profile(const QString &fileName)
+Profile::Profile(const QString &fileName, const QString &defaultsFileName)
     : m_fileName(fileName)
+    , m_defaultsFileName(defaultsFileName)
 {
 }
 
-QString Profile::defaultFileName()
-{
-    return fileNameForExecutable(ProgramIdentity::runningExecutable());
-}
-
-QString Profile::fileNameForExecutable(const QString &executablePath)
+Profile Profile::forExecutable(const QString &executablePath, const QString &configFolder)
 {
     if (executablePath.isEmpty())
-        return QString();
+        return Profile(QString());
     const QString folder = executablePath.left(executablePath.lastIndexOf(u'/') + 1);
-    return folder + ProgramIdentity(executablePath).baseName() + QLatin1String(".INI");
+    const QString name = ProgramIdentity(executablePath).baseName() + QLatin1String(".INI");
+    if (QFileInfo(QFileInfo(executablePath).absolutePath()).isWritable())
+        return Profile(folder + name);
+    return Profile(configFolder + u'/' + name, folder + name);
+}
+
+// Not the application's own config folder: its name is the program's title, which follows
+// the executable's name.
+QString Profile::userConfigFolder()
+{
+    return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation)
+            + QLatin1String("/Adrelio");
 }
 
 QString Profile::value(const QString &section, const QString &key,
                        const QString &defaultValue) const
 {
-    if (const auto stored = storedValue(m_fileName, section, key))
-        return *stored;
+    if (const auto present = presentContent(m_fileName, m_defaultsFileName)) {
+        if (const auto stored = IniDocument(*present).value(section, key))
+            return *stored;
+    }
     qsizetype end = defaultValue.size();
     while (end > 0 && (defaultValue[end - 1] == u' ' || defaultValue[end - 1] == u'\t'))
         --end;
@@ -66,25 +105,17 @@ QString Profile::value(const QString &section, const QString &key,
 
 void Profile::setValue(const QString &section, const QString &key, const QString &value)
 {
-    if (m_fileName.isEmpty())
+    // The new file is built from the present entries; a profile that exists but cannot be
+    // read would otherwise be replaced by a file holding only this entry.
+    const std::optional<QByteArray> present = presentContent(m_fileName, m_defaultsFileName);
+    if (m_fileName.isEmpty() || !present)
         throwWriteError(m_fileName);
-
-    // The new file is built from the present one; one that exists but cannot be read
-    // would otherwise be replaced by a file holding only this entry.
-    QByteArray present;
-    QFile current(m_fileName);
-    if (current.exists()) {
-        if (!current.open(QIODevice::ReadOnly))
-            throwWriteError(m_fileName);
-        present = current.readAll();
-        if (current.error() != QFileDevice::NoError)
-            throwWriteError(m_fileName);
-        current.close();
-    }
-    IniDocument document(present);
+    IniDocument document(*present);
     document.setValue(section, key, value);
     const QByteArray data = document.data();
 
+    if (!createFolder(QFileInfo(m_fileName).path()))
+        throwWriteError(m_fileName);
     QSaveFile file(m_fileName);
     if (!file.open(QIODevice::WriteOnly))
         throwWriteError(m_fileName);

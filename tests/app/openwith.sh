@@ -24,13 +24,10 @@ mkdir "$work/courrier"
 printf 'De : "Dupont, Jean" <jean@exemple.fr>\nmarie@exemple.fr\n' >"$work/courrier/liste d'été.txt"
 start_adrelio "$program" "$work/courrier/liste d'été.txt"
 
-menu_choose c 200 150
-copied_box_is_open() { [ "$(xdo search --onlyvisible --pid "$app_pid" | wc -l)" -ge 2 ]; }
-wait_for copied_box_is_open || fail "\"Copié\" was not shown"
-xdo key Return
-expected=$(printf '<jean@exemple.fr>\r\nmarie@exemple.fr\r\n')
-[ "$(xclip -selection clipboard -o)" = "$expected" ] \
-    || fail "the list is not the file's addresses: \"$(xclip -selection clipboard -o)\""
+copy_list "$work/copied"
+printf '<jean@exemple.fr>\r\nmarie@exemple.fr\r\n' >"$work/expected"
+cmp -s "$work/copied" "$work/expected" \
+    || fail "the list is not the file's addresses: \"$(cat "$work/copied")\""
 menu_choose q 200 150
 wait_quit
 grep -qxF "IMPORT=$work/courrier/liste d'été.txt" "$work/Adrelio.INI" \

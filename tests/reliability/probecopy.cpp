@@ -7,8 +7,6 @@
 #include <QFileInfo>
 #include <QJsonDocument>
 
-#include <unistd.h>
-
 ProbeCopy::ProbeCopy(const QString &folder)
 {
     const QString original = QStringLiteral(RELIABILITY_PROBE);
@@ -17,6 +15,13 @@ ProbeCopy::ProbeCopy(const QString &folder)
         m_program = program;
     else
         m_error = QStringLiteral("cannot copy the probe to %1").arg(folder);
+    // An unprivileged run cannot make a config folder there. Root's runs, whose profile
+    // lies beside the probe, leave only Qt's own settings, removed with the folder.
+    const QFileDevice::Permissions readOnly(0x5555);
+    if (m_ownHome.isValid() && QFile::setPermissions(m_ownHome.path(), readOnly))
+        m_home = m_ownHome.path();
+    else
+        m_error = QStringLiteral("cannot make the probe's home");
 }
 
 QString ProbeCopy::profile() const
@@ -24,9 +29,10 @@ QString ProbeCopy::profile() const
     return m_program + QStringLiteral(".INI");
 }
 
-bool ProbeCopy::canRunUnprivileged(QString *why)
+QString ProbeCopy::userProfile() const
 {
-    return geteuid() != 0 || nobodyAvailable(why);
+    return m_home + QStringLiteral("/.config/Adrelio/") + QFileInfo(m_program).fileName()
+            + QStringLiteral(".INI");
 }
 
 QList<QJsonObject> ProbeCopy::run(const QStringList &steps, bool unprivileged)
@@ -34,8 +40,11 @@ QList<QJsonObject> ProbeCopy::run(const QStringList &steps, bool unprivileged)
     QList<QJsonObject> lines;
     if (!isValid())
         return lines;
-    const bool asNobody = unprivileged && geteuid() == 0;
-    const ProgramRun probe = asNobody ? runAsNobody(m_program, steps) : runProgram(m_program, steps);
+    const QStringList environment{ QStringLiteral("HOME=") + m_home,
+                                   QStringLiteral("XDG_CONFIG_HOME=") + m_home
+                                           + QStringLiteral("/.config") };
+    const ProgramRun probe = unprivileged ? runUnprivileged(m_program, steps, environment)
+                                          : runProgram(m_program, steps, environment);
     if (probe.exitCode != 0) {
         m_error = QStringLiteral("the probe failed (%1): %2%3")
                           .arg(probe.exitCode)

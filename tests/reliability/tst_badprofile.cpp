@@ -15,6 +15,13 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+// What the user's config folder holds when a copy in a read-only folder starts.
+enum class UserProfile {
+    Missing,
+    Present,
+};
+Q_DECLARE_METATYPE(UserProfile)
+
 enum class ProfileTrouble {
     Folder,
     ReadOnlyFile,
@@ -56,6 +63,8 @@ private slots:
     void startupReads();
     void unwritableProfile_data();
     void unwritableProfile();
+    void readOnlyProgramFolder_data();
+    void readOnlyProgramFolder();
 
 private:
     QTemporaryDir m_dir;
@@ -76,14 +85,14 @@ void TestBadProfile::initTestCase()
 
 void TestBadProfile::init()
 {
-    QFile::remove(Profile::defaultFileName());
+    QFile::remove(Profile().fileName());
     const QString tag = QString::fromLatin1(QTest::currentDataTag());
     m_programFolder = m_dir.filePath(QString(tag).replace(u' ', u'-'));
 }
 
 void TestBadProfile::cleanup()
 {
-    QFile::remove(Profile::defaultFileName());
+    QFile::remove(Profile().fileName());
     if (QFileInfo::exists(m_programFolder)) {
         QFile::setPermissions(m_programFolder, QFileDevice::Permissions(0x7755));
         QDir(m_programFolder).removeRecursively();
@@ -123,7 +132,7 @@ void TestBadProfile::startupReads()
     QFETCH(bool, autoExtract);
     QFETCH(bool, reloads);
 
-    const QString fileName = Profile::defaultFileName();
+    const QString fileName = Profile().fileName();
     if (!profile.isNull())
         writeFile(fileName, profile);
 
@@ -160,6 +169,8 @@ void TestBadProfile::unwritableProfile_data()
 // Reads still work; a drop loads the file but cannot remember it, and the close cannot
 // store anything, so the window stays open; the profile is left exactly as it was. The
 // window runs as nobody where only the permissions stop the write, since root passes them.
+// In a read-only folder the profile beside the program is only read, and the one in the
+// user's config folder cannot be made either.
 void TestBadProfile::unwritableProfile()
 {
     QFETCH(ProfileTrouble, trouble);
@@ -167,7 +178,7 @@ void TestBadProfile::unwritableProfile()
     const bool unprivileged = trouble == ProfileTrouble::ReadOnlyFile
             || trouble == ProfileTrouble::ReadOnlyFolder;
     QString why;
-    if (unprivileged && !ProbeCopy::canRunUnprivileged(&why))
+    if (unprivileged && !canRunUnprivileged(&why))
         QSKIP(qPrintable(why));
 
     const QString folder = m_programFolder;
@@ -210,8 +221,11 @@ void TestBadProfile::unwritableProfile()
     const QJsonObject &close = steps.at(steps.size() - 2);
     const QJsonObject &extract = steps.constLast();
 
-    const QJsonArray writeError{
-            QStringLiteral("Impossible d'écrire dans %1.").arg(probe.profile())};
+    // The profile of a copy in a read-only folder goes to the user's config folder, which
+    // the probe's home does not let it make.
+    const QString written =
+            trouble == ProfileTrouble::ReadOnlyFolder ? probe.userProfile() : probe.profile();
+    const QJsonArray writeError{ QStringLiteral("Impossible d'écrire dans %1.").arg(written) };
     QCOMPARE(startUp.value("errors").toArray(), QJsonArray());
     if (trouble == ProfileTrouble::Folder)
         QCOMPARE(startUp.value("text").toString(), placeholderText);
@@ -230,6 +244,95 @@ void TestBadProfile::unwritableProfile()
     else
         QCOMPARE(readFile(probe.profile()), profile);
     QCOMPARE(folderEntries(folder), entries);
+}
+
+void TestBadProfile::readOnlyProgramFolder_data()
+{
+    QTest::addColumn<bool>("defaults");
+    QTest::addColumn<UserProfile>("userProfile");
+    QTest::addColumn<QString>("startText");
+    QTest::addColumn<bool>("autoExtract");
+
+    // The defaults name a file and turn "Extraction automatique" off; the user's own
+    // profile, once there, is the only one read.
+    QTest::newRow("first start") << false << UserProfile::Missing << placeholderText << true;
+    QTest::newRow("administrator's defaults")
+            << true << UserProfile::Missing << QStringLiteral("Départ <depart@exemple.fr>\n")
+            << false;
+    QTest::newRow("user profile over the defaults")
+            << true << UserProfile::Present << QStringLiteral("<suivi@exemple.fr>\n") << true;
+}
+
+// A copy in a folder that its user cannot write, as an installed program is, keeps its
+// profile in the user's config folder: the close stores the session there and the next
+// start restores it. Until that profile exists, a profile beside the program gives the
+// start-up's entries and the first write's content; it is never written.
+void TestBadProfile::readOnlyProgramFolder()
+{
+    QFETCH(bool, defaults);
+    QFETCH(UserProfile, userProfile);
+    QFETCH(QString, startText);
+    QFETCH(bool, autoExtract);
+
+    QString why;
+    if (!canRunUnprivileged(&why))
+        QSKIP(qPrintable(why));
+    const QString folder = m_programFolder;
+    const QString home = m_programFolder + QStringLiteral("-home");
+    QVERIFY(QDir().mkdir(folder));
+    QVERIFY(QDir().mkdir(home));
+    QVERIFY(giveToUnprivilegedUser(home));
+    ProbeCopy probe(folder);
+    QVERIFY2(probe.isValid(), qPrintable(probe.error()));
+    probe.setHome(home);
+
+    const QString start = writeFile(m_dir.path(), QStringLiteral("depart.txt"),
+                                    "Départ <depart@exemple.fr>\n");
+    const QByteArray adminProfile = "; réglages du poste\n[OPTIONS]\nchk_AUTO=0\n"
+                                    "[FICHIER]\nIMPORT=" + QFile::encodeName(start)
+            + "\n[AUTRE]\nclé=valeur\n";
+    if (defaults)
+        writeFile(probe.profile(), adminProfile);
+    if (userProfile == UserProfile::Present) {
+        const QString followUp = writeFile(m_dir.path(), QStringLiteral("suivi.txt"),
+                                           "Suivi <suivi@exemple.fr>\n");
+        const QString configFolder = QFileInfo(probe.userProfile()).path();
+        QVERIFY(QDir().mkpath(configFolder));
+        writeFile(probe.userProfile(), "[FICHIER]\nIMPORT=" + QFile::encodeName(followUp) + "\n");
+        const QStringList made{ home + QStringLiteral("/.config"), configFolder,
+                                probe.userProfile() };
+        for (const QString &path : made)
+            QVERIFY(giveToUnprivilegedUser(path));
+    }
+    QVERIFY(QFile::setPermissions(folder, QFileDevice::Permissions(0x5555)));
+    const QStringList entries = folderEntries(folder);
+    const QString listText = autoExtract ? QStringLiteral("<liste@exemple.fr>\nautre@exemple.fr\n")
+                                         : loadedText(readFile(m_list));
+
+    QList<QJsonObject> steps = probe.run({ "drop=" + m_list, "close" }, true);
+    QVERIFY2(steps.size() == 3, qPrintable(probe.error()));
+    QCOMPARE(steps[0].value("errors").toArray(), QJsonArray());
+    QCOMPARE(steps[0].value("text").toString(), startText);
+    QCOMPARE(steps[1].value("errors").toArray(), QJsonArray());
+    QCOMPARE(steps[1].value("text").toString(), listText);
+    QCOMPARE(steps[2].value("errors").toArray(), QJsonArray());
+    QCOMPARE(steps[2].value("closed").toBool(), true);
+
+    QCOMPARE(folderEntries(folder), entries);
+    QCOMPARE(readFile(probe.profile()), defaults ? adminProfile : QByteArray("(unreadable)"));
+    const Profile stored(probe.userProfile());
+    QCOMPARE(stored.value(QStringLiteral("FICHIER"), QStringLiteral("IMPORT")), m_list);
+    QCOMPARE(stored.boolValue(QStringLiteral("OPTIONS"), QStringLiteral("chk_AUTO"), !autoExtract),
+             autoExtract);
+    QCOMPARE(stored.value(QStringLiteral("reliabilityprobe"), QStringLiteral("Form1")).count(u':'),
+             3);
+    if (defaults && userProfile == UserProfile::Missing)
+        QVERIFY(keepsForeignLines(adminProfile, readFile(probe.userProfile())));
+
+    steps = probe.run({}, true);
+    QVERIFY2(steps.size() == 1, qPrintable(probe.error()));
+    QCOMPARE(steps[0].value("errors").toArray(), QJsonArray());
+    QCOMPARE(steps[0].value("text").toString(), listText);
 }
 
 QTEST_MAIN(TestBadProfile)

@@ -99,13 +99,13 @@ void TestDropPaths::init()
     m_dir = std::make_unique<QTemporaryDir>();
     QVERIFY(m_dir->isValid());
     m_autoExtract = false;
-    QFile::remove(Profile::defaultFileName());
+    QFile::remove(Profile().fileName());
 }
 
 void TestDropPaths::cleanup()
 {
     m_dir.reset();
-    QFile::remove(Profile::defaultFileName());
+    QFile::remove(Profile().fileName());
 }
 
 QByteArray TestDropPaths::makePath(PathKind kind)
@@ -270,7 +270,7 @@ void TestDropPaths::startupReload()
     QFETCH(int, remembered);
 
     const QByteArray local = makePath(kind);
-    writeFile(Profile::defaultFileName(), "[OPTIONS]\nchk_AUTO=" + QByteArray::number(m_autoExtract)
+    writeFile(Profile().fileName(), "[OPTIONS]\nchk_AUTO=" + QByteArray::number(m_autoExtract)
                                         + "\n[FICHIER]\nIMPORT=\"" + local + "\"\n");
 
     WindowDriver window;
@@ -299,7 +299,7 @@ void TestDropPaths::startupReload()
 void TestDropPaths::unreadableFile()
 {
     QString why;
-    const bool unprivileged = ProbeCopy::canRunUnprivileged(&why);
+    const bool unprivileged = canRunUnprivileged(&why);
     if (!unprivileged)
         QSKIP(qPrintable(why));
 

@@ -50,7 +50,7 @@ void TestFailedSave::failedSave()
 
     const bool unprivileged = trouble == SaveTrouble::ReadOnlyFile;
     QString why;
-    if (unprivileged && !ProbeCopy::canRunUnprivileged(&why))
+    if (unprivileged && !canRunUnprivileged(&why))
         QSKIP(qPrintable(why));
 
     QTemporaryDir dir;

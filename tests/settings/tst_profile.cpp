@@ -5,8 +5,16 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
+
+enum class ExecutableFolder { Writable, ReadOnly };
+Q_DECLARE_METATYPE(ExecutableFolder)
+
+// Where a write went: beside the executable, into the user's config folder, or nowhere.
+enum class Place { Beside, ConfigFolder, Nowhere };
+Q_DECLARE_METATYPE(Place)
 
 class TestProfile : public QObject
 {
@@ -36,9 +44,12 @@ private slots:
     void symbolicLinkIsWrittenThrough();
     void permissionsAreKept();
 
-    void fileNameForExecutable_data();
-    void fileNameForExecutable();
+    void namesForExecutable_data();
+    void namesForExecutable();
     void defaultProfileBesideExecutable();
+    void placeOfProfile_data();
+    void placeOfProfile();
+    void userConfigFolderIsNamedForTheProgram();
 
 private:
     QString m_profile;
@@ -48,6 +59,35 @@ private:
 namespace {
 
 const QString defaultText = QStringLiteral("défaut");
+
+const QFile::Permissions openToAll = QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner
+        | QFile::ReadGroup | QFile::ExeGroup | QFile::ReadOther | QFile::ExeOther;
+const QFile::Permissions ownerOnly = QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner;
+
+// A copy of profiletool in shared, which every user may enter: what another user runs lies
+// there, whatever the test binaries' own folder and the temporary folder of this user are.
+// Empty when it cannot be made.
+QString toolIn(const QTemporaryDir &shared)
+{
+    const QString tool = shared.filePath(QStringLiteral("profiletool"));
+    if (!shared.isValid() || !QFile::setPermissions(shared.path(), openToAll)
+        || !QFile::copy(QStringLiteral(PROFILE_TOOL), tool)
+        || !QFile::setPermissions(tool, openToAll))
+        return QString();
+    return tool;
+}
+
+QStringList entriesOf(const QString &folder)
+{
+    return QDir(folder).entryList(QDir::NoDotAndDotDot | QDir::AllEntries | QDir::Hidden);
+}
+
+// Permissions as the owner set them, without those this user has on them.
+QFile::Permissions modeOf(const QString &path)
+{
+    return QFile::permissions(path)
+            & ~QFile::Permissions(QFile::ReadUser | QFile::WriteUser | QFile::ExeUser);
+}
 
 } // namespace
 
@@ -419,16 +459,9 @@ void TestProfile::refusedWriteLeavesFileWhole()
     if (!nobodyAvailable(&why))
         QSKIP(qPrintable(why));
 
-    // Everything nobody uses lies in a folder that nobody can reach, whatever the test
-    // binaries' own folder and the temporary folder of this user are.
     QTemporaryDir shared(QStringLiteral("/tmp/adrelio-settings-XXXXXX"));
-    QVERIFY(shared.isValid());
-    const QFile::Permissions open = QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner
-            | QFile::ReadGroup | QFile::ExeGroup | QFile::ReadOther | QFile::ExeOther;
-    QVERIFY(QFile::setPermissions(shared.path(), open));
-    const QString tool = shared.filePath(QStringLiteral("profiletool"));
-    QVERIFY(QFile::copy(QStringLiteral(PROFILE_TOOL), tool));
-    QVERIFY(QFile::setPermissions(tool, open));
+    const QString tool = toolIn(shared);
+    QVERIFY(!tool.isEmpty());
     const QString folder = shared.filePath(QStringLiteral("profile"));
     QVERIFY(QDir().mkdir(folder));
     const QString profile = folder + QStringLiteral("/Adrelio.INI");
@@ -474,32 +507,43 @@ void TestProfile::permissionsAreKept()
              permissions);
 }
 
-void TestProfile::fileNameForExecutable_data()
+void TestProfile::namesForExecutable_data()
 {
     QTest::addColumn<QString>("executable");
-    QTest::addColumn<QString>("expected");
+    QTest::addColumn<QString>("beside");
+    QTest::addColumn<QString>("inConfigFolder");
 
-    QTest::newRow("no extension") << "/opt/outils/Adrelio" << "/opt/outils/Adrelio.INI";
-    QTest::newRow("extension replaced") << "/opt/outils/Adrelio.exe" << "/opt/outils/Adrelio.INI";
-    QTest::newRow("last extension only") << "/opt/Outil.Test.exe" << "/opt/Outil.Test.INI";
-    QTest::newRow("dot in a folder name") << "/opt/v1.2/adrelio" << "/opt/v1.2/adrelio.INI";
-    QTest::newRow("hidden file") << "/opt/.adrelio" << "/opt/.adrelio.INI";
-    QTest::newRow("unknown executable") << "" << "";
+    QTest::newRow("no extension")
+            << "/absent/outils/Adrelio" << "/absent/outils/Adrelio.INI" << "/config/Adrelio.INI";
+    QTest::newRow("extension replaced") << "/absent/outils/Adrelio.exe"
+                                        << "/absent/outils/Adrelio.INI" << "/config/Adrelio.INI";
+    QTest::newRow("last extension only")
+            << "/absent/Outil.Test.exe" << "/absent/Outil.Test.INI" << "/config/Outil.Test.INI";
+    QTest::newRow("dot in a folder name")
+            << "/absent/v1.2/adrelio" << "/absent/v1.2/adrelio.INI" << "/config/adrelio.INI";
+    QTest::newRow("hidden file")
+            << "/absent/.adrelio" << "/absent/.adrelio.INI" << "/config/.adrelio.INI";
+    QTest::newRow("unknown executable") << "" << "" << "";
 }
 
-void TestProfile::fileNameForExecutable()
+// Folders that do not exist cannot be written: the profile goes to the config folder,
+// under the name it has beside the executable, which gives its defaults.
+void TestProfile::namesForExecutable()
 {
     QFETCH(QString, executable);
-    QFETCH(QString, expected);
+    QFETCH(QString, beside);
+    QFETCH(QString, inConfigFolder);
 
-    QCOMPARE(Profile::fileNameForExecutable(executable), expected);
+    const Profile profile = Profile::forExecutable(executable, QStringLiteral("/config"));
+    QCOMPARE(profile.fileName(), inConfigFolder);
+    QCOMPARE(profile.defaultsFileName(), beside);
 }
 
 void TestProfile::defaultProfileBesideExecutable()
 {
     const QString expected = QCoreApplication::applicationDirPath() + "/tst_profile.INI";
-    QCOMPARE(Profile::defaultFileName(), expected);
     QCOMPARE(Profile().fileName(), expected);
+    QCOMPARE(Profile().defaultsFileName(), QString());
 
     QFile::remove(expected);
     QCOMPARE(Profile().value("FICHIER", "IMPORT", "none"), QString("none"));
@@ -507,6 +551,165 @@ void TestProfile::defaultProfileBesideExecutable()
     const QByteArray written = readFile(expected);
     QFile::remove(expected);
     QCOMPARE(written, QByteArray("[FICHIER]\nIMPORT=/tmp/liste.txt\n"));
+}
+
+void TestProfile::placeOfProfile_data()
+{
+    QTest::addColumn<ExecutableFolder>("folder");
+    QTest::addColumn<QByteArray>("beside");
+    QTest::addColumn<QByteArray>("userFile");
+    QTest::addColumn<Place>("written");
+    // What reads give before the write: an entry of both files, and one of the defaults'
+    // only.
+    QTest::addColumn<QString>("shared");
+    QTest::addColumn<QString>("defaultsOnly");
+    QTest::addColumn<QByteArray>("after");
+
+    const QByteArray admin("; réglages de l'administrateur\n[S]\nk=admin\nd=1\n");
+    const QByteArray adminAfter("; réglages de l'administrateur\n[S]\nk=new\nd=1\n");
+    const QByteArray own("[S]\nk=user\n");
+    const QByteArray ownAfter("[S]\nk=new\n");
+    const QByteArray none;
+    const QString unset = QStringLiteral("none");
+
+    QTest::newRow("writable folder") << ExecutableFolder::Writable << admin << none
+                                     << Place::Beside << "admin" << "1" << adminAfter;
+    QTest::newRow("writable folder, a user file is not read")
+            << ExecutableFolder::Writable << admin << own << Place::Beside << "admin" << "1"
+            << adminAfter;
+    QTest::newRow("read-only folder, first start")
+            << ExecutableFolder::ReadOnly << none << none << Place::ConfigFolder << unset << unset
+            << ownAfter;
+    QTest::newRow("read-only folder, administrator's defaults")
+            << ExecutableFolder::ReadOnly << admin << none << Place::ConfigFolder << "admin" << "1"
+            << adminAfter;
+    QTest::newRow("read-only folder, user file and defaults")
+            << ExecutableFolder::ReadOnly << admin << own << Place::ConfigFolder << "user" << unset
+            << ownAfter;
+    QTest::newRow("read-only folder, config folder cannot be made")
+            << ExecutableFolder::ReadOnly << admin << none << Place::Nowhere << "admin" << "1"
+            << none;
+}
+
+// An executable whose folder may be written keeps its profile beside it; one in a folder
+// it cannot write keeps it in the user's config folder, which is made when first written.
+// Until that file exists the profile beside the executable gives the entries, and the
+// first write starts from them; that one is never written. Root may write every folder,
+// so the profile is used by an unprivileged user.
+void TestProfile::placeOfProfile()
+{
+    QFETCH(ExecutableFolder, folder);
+    QFETCH(QByteArray, beside);
+    QFETCH(QByteArray, userFile);
+    QFETCH(Place, written);
+    QFETCH(QString, shared);
+    QFETCH(QString, defaultsOnly);
+    QFETCH(QByteArray, after);
+
+    QString why;
+    if (!canRunUnprivileged(&why))
+        QSKIP(qPrintable(why));
+    QTemporaryDir sharedFolder(QStringLiteral("/tmp/adrelio-settings-XXXXXX"));
+    const QString tool = toolIn(sharedFolder);
+    QVERIFY(!tool.isEmpty());
+    const QString programFolder = sharedFolder.filePath(QStringLiteral("programme"));
+    const QString home = sharedFolder.filePath(QStringLiteral("home"));
+    QVERIFY(QDir().mkdir(programFolder));
+    QVERIFY(QDir().mkdir(home));
+    const auto restore = qScopeGuard([&] {
+        QFile::setPermissions(programFolder, openToAll);
+        QFile::setPermissions(home, openToAll);
+    });
+
+    const QString executable = writeFile(programFolder, QStringLiteral("Adrelio"), "");
+    const QString besideFile = programFolder + QStringLiteral("/Adrelio.INI");
+    const QString configFolder = home + QStringLiteral("/.config/Adrelio");
+    const QString userFileName = configFolder + QStringLiteral("/Adrelio.INI");
+    if (!beside.isNull()) {
+        writeFile(besideFile, beside);
+        QVERIFY(QFile::setPermissions(besideFile, QFileDevice::Permissions(0x6666)));
+    }
+    if (!userFile.isNull()) {
+        QVERIFY(QDir().mkpath(configFolder));
+        writeFile(userFileName, userFile);
+        const QStringList made{ home + QStringLiteral("/.config"), configFolder, userFileName };
+        for (const QString &path : made)
+            QVERIFY(giveToUnprivilegedUser(path));
+    }
+    if (written == Place::Nowhere)
+        QVERIFY(QFile::setPermissions(home, QFileDevice::Permissions(0x5555)));
+    else
+        QVERIFY(giveToUnprivilegedUser(home));
+    QVERIFY(QFile::setPermissions(programFolder, folder == ExecutableFolder::Writable
+                                          ? QFileDevice::Permissions(0x7777)
+                                          : QFileDevice::Permissions(0x5555)));
+    const QStringList programEntries = entriesOf(programFolder);
+
+    const QStringList profile{ QStringLiteral("--executable"), executable, configFolder };
+    const auto runTool = [&](const QString &command, const QStringList &arguments) {
+        return runUnprivileged(tool, QStringList{ command } + profile + arguments);
+    };
+    const auto read = [&](const QString &key) {
+        const ProgramRun get = runTool(QStringLiteral("get"), { "S", key, "none" });
+        return QString::fromUtf8(get.output + get.errors);
+    };
+    const ProgramRun where = runTool(QStringLiteral("where"), {});
+    QCOMPARE(where.exitCode, 0);
+    QCOMPARE(QString::fromUtf8(where.output), folder == ExecutableFolder::Writable
+                     ? besideFile + QStringLiteral("\n\n")
+                     : userFileName + u'\n' + besideFile + u'\n');
+    QCOMPARE(read(QStringLiteral("k")), shared);
+    QCOMPARE(read(QStringLiteral("d")), defaultsOnly);
+
+    const ProgramRun write = runTool(QStringLiteral("set"), { "S", "k", "new" });
+    switch (written) {
+    case Place::Beside:
+        QCOMPARE(write.exitCode, 0);
+        QCOMPARE(readFile(besideFile), after);
+        if (userFile.isNull())
+            QCOMPARE(entriesOf(home), QStringList());
+        else
+            QCOMPARE(readFile(userFileName), userFile);
+        break;
+    case Place::ConfigFolder:
+        QCOMPARE(write.exitCode, 0);
+        QCOMPARE(readFile(userFileName), after);
+        QCOMPARE(readFile(besideFile), beside.isNull() ? QByteArray("(unreadable)") : beside);
+        QCOMPARE(entriesOf(programFolder), programEntries);
+        if (userFile.isNull()) {
+            QCOMPARE(modeOf(home + QStringLiteral("/.config")), ownerOnly);
+            QCOMPARE(modeOf(configFolder), ownerOnly);
+        }
+        break;
+    case Place::Nowhere:
+        QCOMPARE(write.exitCode, 1);
+        QCOMPARE(QString::fromUtf8(write.output + write.errors),
+                 QStringLiteral("Impossible d'écrire dans ") + userFileName);
+        QCOMPARE(readFile(besideFile), beside);
+        QCOMPARE(entriesOf(home), QStringList());
+        break;
+    }
+}
+
+// Whatever the application's and organisation's names, the program's folder is Adrelio.
+void TestProfile::userConfigFolderIsNamedForTheProgram()
+{
+    const QByteArray configHome = qgetenv("XDG_CONFIG_HOME");
+    const auto restore = qScopeGuard([&] {
+        QCoreApplication::setOrganizationName(QString());
+        QCoreApplication::setApplicationName(QString());
+        if (configHome.isNull())
+            qunsetenv("XDG_CONFIG_HOME");
+        else
+            qputenv("XDG_CONFIG_HOME", configHome);
+    });
+    QCoreApplication::setOrganizationName(QStringLiteral("Orvalin"));
+    QCoreApplication::setApplicationName(QStringLiteral("Outil"));
+
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(m_dir->path()));
+    QCOMPARE(Profile::userConfigFolder(), m_dir->path() + QStringLiteral("/Adrelio"));
+    qunsetenv("XDG_CONFIG_HOME");
+    QCOMPARE(Profile::userConfigFolder(), QDir::homePath() + QStringLiteral("/.config/Adrelio"));
 }
 
 QTEST_GUILESS_MAIN(TestProfile)

@@ -93,10 +93,15 @@ bool nobodyAvailable(QString *why)
     return true;
 }
 
-ProgramRun runProgram(const QString &program, const QStringList &arguments)
+ProgramRun runProgram(const QString &program, const QStringList &arguments,
+                      const QStringList &environment)
 {
     ProgramRun run;
     QProcess process;
+    QProcessEnvironment variables = QProcessEnvironment::systemEnvironment();
+    for (const QString &entry : environment)
+        variables.insert(entry.section(u'=', 0, 0), entry.section(u'=', 1));
+    process.setProcessEnvironment(variables);
     process.start(program, arguments);
     if (!process.waitForFinished(300000)) {
         run.error = QStringLiteral("%1 did not finish: %2").arg(program, process.errorString());
@@ -113,10 +118,33 @@ ProgramRun runProgram(const QString &program, const QStringList &arguments)
     return run;
 }
 
-ProgramRun runAsNobody(const QString &program, const QStringList &arguments)
+// runuser replaces HOME with nobody's own; env, which it starts, then sets the entries.
+ProgramRun runAsNobody(const QString &program, const QStringList &arguments,
+                       const QStringList &environment)
 {
-    return runProgram(runuserPath(),
-                      QStringList{ QStringLiteral("-u"), QStringLiteral("nobody"),
-                                   QStringLiteral("--"), program }
-                              + arguments);
+    QStringList command{ QStringLiteral("-u"), QStringLiteral("nobody"), QStringLiteral("--") };
+    if (!environment.isEmpty())
+        command << QStandardPaths::findExecutable(QStringLiteral("env")) << environment;
+    return runProgram(runuserPath(), command << program << arguments);
+}
+
+bool canRunUnprivileged(QString *why)
+{
+    return geteuid() != 0 || nobodyAvailable(why);
+}
+
+ProgramRun runUnprivileged(const QString &program, const QStringList &arguments,
+                           const QStringList &environment)
+{
+    return geteuid() == 0 ? runAsNobody(program, arguments, environment)
+                          : runProgram(program, arguments, environment);
+}
+
+bool giveToUnprivilegedUser(const QString &path)
+{
+    if (geteuid() != 0)
+        return true;
+    const passwd *nobody = getpwnam("nobody");
+    return nobody
+            && ::chown(QFile::encodeName(path).constData(), nobody->pw_uid, nobody->pw_gid) == 0;
 }

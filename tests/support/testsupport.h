@@ -45,6 +45,20 @@ struct ProgramRun
     QString error;
 };
 
-ProgramRun runProgram(const QString &program, const QStringList &arguments);
-// The same as the user nobody, through runuser; see nobodyAvailable().
-ProgramRun runAsNobody(const QString &program, const QStringList &arguments);
+// environment holds "NAME=value" entries that the program gets on top of the tests' own.
+ProgramRun runProgram(const QString &program, const QStringList &arguments,
+                      const QStringList &environment = {});
+// The same as the user nobody, through runuser, which gives it nobody's HOME unless
+// environment sets one; see nobodyAvailable().
+ProgramRun runAsNobody(const QString &program, const QStringList &arguments,
+                       const QStringList &environment = {});
+
+// A run whose outcome rests on permissions is unprivileged: root passes every permission,
+// so it runs as the user nobody, for whom permissions hold as they hold for any user; any
+// other user runs the program as itself. canRunUnprivileged() says whether such a run can
+// take place, and why not when it cannot.
+bool canRunUnprivileged(QString *why);
+ProgramRun runUnprivileged(const QString &program, const QStringList &arguments,
+                           const QStringList &environment = {});
+// Makes path the unprivileged user's own, so that an unprivileged run may write there.
+bool giveToUnprivilegedUser(const QString &path);

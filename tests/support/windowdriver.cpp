@@ -21,7 +21,7 @@
 
 QString profilePath()
 {
-    return Profile::defaultFileName();
+    return Profile().fileName();
 }
 
 void writeProfile(const QByteArray &content)
