@@ -1,0 +1,198 @@
+#pragma once
+
+#include "textarea/rowcache.h"
+#include "worklist/textbuffer.h"
+
+#include <QAbstractScrollArea>
+#include <QBasicTimer>
+#include <QStringList>
+
+QT_BEGIN_NAMESPACE
+class QMimeData;
+QT_END_NAMESPACE
+
+// The multi-line text area that holds the working list. The text is a TextBuffer, one
+// array of paragraphs; only the rows on screen are laid out (RowCache), wrapped at the
+// viewport's width as QTextOption::WrapAtWordBoundaryOrAnywhere wraps, so that putting
+// in millions of lines costs no layout. The vertical scroll bar is always shown, never a
+// horizontal one; the view scrolls by paragraphs, with a row offset inside the first one,
+// and inside a long paragraph by rows. It edits as a plain text area does (keys, mouse,
+// input methods, undo, clipboard and X11 primary selection, plain-text drops) and has no
+// context menu of its own: mouse, wheel, drag and context-menu events reach its viewport,
+// keys, focus and input-method events the area, so that event filters on either see them
+// first. The selection is drawn only while the area has the focus.
+class ListEdit : public QAbstractScrollArea
+{
+    Q_OBJECT
+
+public:
+    explicit ListEdit(QWidget *parent = nullptr);
+
+    const TextBuffer &buffer() const { return m_buffer; }
+    qsizetype lineCount() const { return m_buffer.lineCount(); }
+    QString line(qsizetype index) const { return m_buffer.line(index); }
+    QStringList lines() const { return m_buffer.lines(); }
+    QString text() const { return m_buffer.text(); }
+    QString textWithCrLf() const { return m_buffer.textWithCrLf(); }
+    bool isEmpty() const { return m_buffer.paragraphCount() == 1 && m_buffer.paragraph(0).isEmpty(); }
+
+    // The text becomes each line followed by a break, the caret at its end. Undoable
+    // makes it one undo step; otherwise the history is cleared.
+    void setLines(QStringList lines, ReplaceMode mode = ReplaceMode::NotRecorded);
+    // A load: the text with '\n' breaks, or its paragraphs; the caret at the start. The
+    // same text as now changes nothing, not even the caret or the scroll position.
+    void loadText(const QString &text);
+    void loadParagraphs(QStringList paragraphs);
+
+    TextPosition caretPosition() const { return m_buffer.caret(); }
+    TextPosition anchorPosition() const { return m_buffer.anchor(); }
+    void setCaretPosition(TextPosition position, bool keepAnchor = false);
+    void setSelection(TextPosition anchor, TextPosition caret);
+    bool hasSelection() const { return m_buffer.hasSelection(); }
+    // With '\n' breaks; copy and cut give CR LF.
+    QString selectedText() const { return m_buffer.selectedText(); }
+    bool isUndoAvailable() const { return m_buffer.canUndo(); }
+    bool isRedoAvailable() const { return m_buffer.canRedo(); }
+
+    enum class Move {
+        NextCharacter, PreviousCharacter, NextWord, PreviousWord, Up, Down,
+        StartOfRow, EndOfRow, StartOfText, EndOfText, NextPage, PreviousPage,
+    };
+    void moveCaret(Move move, bool keepAnchor = false);
+    // Puts text in place of the selection as one undo step, as a paste does.
+    void insertText(const QString &text);
+    void deleteBackward();
+    void deleteForward();
+    void deleteWordBackward();
+    void deleteWordForward();
+
+    // The display rows of paragraph line as they are drawn at the current width.
+    qsizetype rowCount(qsizetype line);
+    QString rowText(qsizetype line, qsizetype row);
+    // The first display row on screen.
+    TextPosition topRow() const { return { m_topLine, m_topRow }; }
+    // The text of the display row that holds the lower end of the selection (the caret
+    // when nothing is selected), without a line or paragraph separator that ends it, at
+    // most 4096 units.
+    QString caretRowText();
+    // The area's position for a point of the viewport.
+    TextPosition positionAt(QPoint point);
+    // The caret's rectangle at position in viewport coordinates, empty when its row is
+    // off screen.
+    QRect positionRect(TextPosition position);
+    QRect caretRect() { return positionRect(m_buffer.caret()); }
+    // The columns [start, end) of the display row that holds position.
+    std::pair<qsizetype, qsizetype> rowColumns(TextPosition position);
+
+    // The selection with CR LF breaks as text/plain, every character kept.
+    QMimeData *createMimeDataFromSelection() const;
+
+    QVariant inputMethodQuery(Qt::InputMethodQuery query) const override;
+
+public slots:
+    void selectAll();
+    void copy();
+    void cut();
+    void paste();
+    void undo();
+    void redo();
+
+signals:
+    void textChanged();
+    void selectionChanged();
+    void cursorPositionChanged();
+    void copyAvailable(bool available);
+    void undoAvailable(bool available);
+    void redoAvailable(bool available);
+
+protected:
+    bool event(QEvent *event) override;
+    void paintEvent(QPaintEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
+    void changeEvent(QEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
+    void inputMethodEvent(QInputMethodEvent *event) override;
+    void mousePressEvent(QMouseEvent *event) override;
+    void mouseMoveEvent(QMouseEvent *event) override;
+    void mouseReleaseEvent(QMouseEvent *event) override;
+    void mouseDoubleClickEvent(QMouseEvent *event) override;
+    void wheelEvent(QWheelEvent *event) override;
+    void focusInEvent(QFocusEvent *event) override;
+    void focusOutEvent(QFocusEvent *event) override;
+    void timerEvent(QTimerEvent *event) override;
+    void dragEnterEvent(QDragEnterEvent *event) override;
+    void dragMoveEvent(QDragMoveEvent *event) override;
+    void dragLeaveEvent(QDragLeaveEvent *event) override;
+    void dropEvent(QDropEvent *event) override;
+    void scrollContentsBy(int dx, int dy) override;
+
+private:
+    struct Row
+    {
+        qsizetype line = 0;
+        qsizetype row = 0;
+        friend bool operator==(const Row &, const Row &) = default;
+        friend auto operator<=>(const Row &, const Row &) = default;
+    };
+    struct State
+    {
+        TextPosition caret;
+        TextPosition anchor;
+        bool canUndo = false;
+        bool canRedo = false;
+    };
+
+    State state() const;
+    void finish(const State &before, const TextChange &change, bool showCaret = true);
+    void applyChange(const TextChange &change);
+    void notifyAccessibility(const State &before, const TextChange &change);
+    void updateLongLines(const TextChange &change);
+    void updateFont();
+    void updateWidth();
+    void updatePrimarySelection();
+    void restartBlinking();
+
+    int rowHeight() const { return m_rowHeight; }
+    int visibleRows() const;
+    bool nextRow(Row &row);
+    bool previousRow(Row &row);
+    Row rowOf(TextPosition position);
+    Row clampedRow(Row row);
+    qsizetype rowEndCaret(qsizetype line, qsizetype row);
+    TextPosition positionInRow(Row row, qreal x);
+    qreal caretX(TextPosition position);
+    void setTop(Row row);
+    void scrollRows(qsizetype rows);
+    void ensureCaretVisible();
+    void updateScrollBar();
+    qsizetype unitsBefore(qsizetype line);
+    qsizetype unitOf(Row row);
+    Row rowAtUnit(qsizetype unit);
+    Row maxTop();
+    void extendSelectionTo(QPoint point);
+    void scheduleIndexing();
+
+    TextBuffer m_buffer;
+    RowCache m_rows{ &m_buffer };
+    // The paragraphs longer than a layout piece, which the scroll bar counts by rows.
+    std::vector<qsizetype> m_longLines;
+    qsizetype m_topLine = 0;
+    qsizetype m_topRow = 0;
+    int m_rowHeight = 1;
+    qreal m_preferredX = -1;
+    bool m_updatingScrollBar = false;
+
+    QBasicTimer m_blinkTimer;
+    bool m_caretShown = true;
+    QBasicTimer m_autoScrollTimer;
+    QBasicTimer m_indexTimer;
+    QPoint m_lastMousePos;
+    bool m_selecting = false;
+    bool m_wordSelecting = false;
+    std::pair<TextPosition, TextPosition> m_wordAnchor;
+
+    QString m_preedit;
+    int m_preeditCursor = 0;
+    bool m_dropCaretShown = false;
+    TextPosition m_dropCaret;
+};
