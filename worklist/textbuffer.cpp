@@ -1,8 +1,10 @@
 #include "worklist/textbuffer.h"
 
 #include <QTextBoundaryFinder>
+#include <QThreadPool>
 
 #include <algorithm>
+#include <utility>
 
 using namespace Qt::Literals::StringLiterals;
 
@@ -57,6 +59,15 @@ bool holdsBreak(QStringView text)
     return text.contains(u'\n') || text.contains(u'\r');
 }
 
+// Freeing a million lines takes tens of milliseconds, which a replacement of the whole
+// list need not wait for: a large array that nothing else shares goes to a worker thread.
+void releaseLater(QStringList lines)
+{
+    if (lines.size() < 100000)
+        return;
+    QThreadPool::globalInstance()->start([lines = std::move(lines)]() mutable { lines = QStringList(); });
+}
+
 } // namespace
 
 const QString &TextBuffer::paragraph(qsizetype index) const
@@ -109,7 +120,7 @@ QString TextBuffer::normalizedBreaks(QStringView text)
 TextChange TextBuffer::replaceAll(QStringList lines, bool openEnd)
 {
     TextChange change{ true, 0, paragraphCount(), 0, 0, true, {}, {}, {} };
-    m_lines = std::move(lines);
+    releaseLater(std::exchange(m_lines, std::move(lines)));
     m_openEnd = openEnd || m_lines.isEmpty();
     change.insertedLines = paragraphCount();
     m_starts.clear();
@@ -117,14 +128,18 @@ TextChange TextBuffer::replaceAll(QStringList lines, bool openEnd)
     return change;
 }
 
+QStringList TextBuffer::splitAtBreaks(QStringList lines)
+{
+    if (std::none_of(lines.cbegin(), lines.cend(), [](const QString &l) { return holdsBreak(l); }))
+        return lines;
+    QStringList split;
+    for (const QString &l : std::as_const(lines))
+        split += normalizedBreaks(l).split(u'\n');
+    return split;
+}
+
 TextChange TextBuffer::setLines(QStringList lines, ReplaceMode mode)
 {
-    if (std::any_of(lines.cbegin(), lines.cend(), [](const QString &l) { return holdsBreak(l); })) {
-        QStringList split;
-        for (const QString &l : std::as_const(lines))
-            split += normalizedBreaks(l).split(u'\n');
-        lines = std::move(split);
-    }
     Step step;
     step.whole = true;
     step.caretBefore = m_caret;
@@ -523,8 +538,11 @@ TextChange TextBuffer::redo()
 
 void TextBuffer::clearHistory()
 {
-    m_undo.clear();
-    m_redo.clear();
+    for (std::vector<Step> *steps : { &m_undo, &m_redo }) {
+        for (Step &step : *steps)
+            releaseLater(std::move(step.otherLines));
+        steps->clear();
+    }
     m_typingOpen = false;
 }
 

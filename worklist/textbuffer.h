@@ -63,9 +63,13 @@ public:
     const QString &paragraph(qsizetype index) const;
     TextPosition end() const;
 
-    // The text becomes each of lines followed by a break; the caret goes to the end.
-    // A line that holds CR or LF is split there.
+    // The text becomes each of lines followed by a break; the caret goes to the end. The
+    // array is taken as it is, without reading its lines: none may hold CR or LF (see
+    // splitAtBreaks()).
     TextChange setLines(QStringList lines, ReplaceMode mode = ReplaceMode::NotRecorded);
+    // Lines with every CR LF, lone CR and LF inside one made a break between lines; an
+    // array without any is returned as it is.
+    static QStringList splitAtBreaks(QStringList lines);
     // A loaded text with '\n' breaks, or its paragraphs; the caret goes to the start. The
     // same text as now changes nothing at all. Neither is recorded.
     TextChange loadText(const QString &text);
