@@ -779,7 +779,10 @@ void ListEdit::inputMethodEvent(QInputMethodEvent *event)
 {
     const State before = state();
     TextChange change;
-    if (!event->commitString().isEmpty() || event->replacementLength() > 0) {
+    // Input starting over a selection replaces it, as in Qt's text widgets.
+    const bool input = !event->commitString().isEmpty() || event->preeditString() != m_preedit
+            || event->replacementLength() > 0;
+    if (input) {
         if (event->replacementLength() > 0) {
             const TextPosition caret = m_buffer.caret();
             const qsizetype from = qMax<qsizetype>(0, caret.column + event->replacementStart());

@@ -66,7 +66,9 @@ public:
     void deleteWordBackward();
     void deleteWordForward();
 
-    // The display rows of paragraph line as they are drawn at the current width.
+    // The display rows of paragraph line as they are drawn at the current width, which
+    // is the viewport's less a margin on each side.
+    qreal wrapWidth() const { return m_rows.width(); }
     qsizetype rowCount(qsizetype line);
     QString rowText(qsizetype line, qsizetype row);
     // The first display row on screen.

@@ -1,0 +1,42 @@
+// The text area against a plain reference (see tests/textarea/editdriver.h): the input's
+// first byte sets the length of the pieces that long lines are laid out in, every
+// further byte starts an operation and the bytes after it are its arguments. Runs on an
+// offscreen QApplication.
+#include "fuzzsupport.h"
+
+#include "textarea/editdriver.h"
+#include "textarea/listedit.h"
+
+#include <QApplication>
+
+#include <cstddef>
+#include <cstdint>
+
+extern "C" int LLVMFuzzerInitialize(int *argc, char ***argv)
+{
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    static int qtArgc = 1;
+    static char *qtArgv[] = { (*argv)[0], nullptr };
+    Q_UNUSED(argc);
+    static QApplication application(qtArgc, qtArgv);
+    return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
+{
+    if (size == 0)
+        return 0;
+    RowCache::setPieceLength(8 + data[0] % 120);
+    QWidget window;
+    window.resize(420, 320);
+    auto *edit = new ListEdit(&window);
+    edit->setGeometry(0, 0, 200, 140);
+    window.show();
+    EditDriver driver(edit);
+    QString why;
+    const bool held = driver.run(QByteArrayView(data + 1, qsizetype(size - 1)), &why);
+    if (!held)
+        std::fprintf(stderr, "step %lld: %s\n", qlonglong(driver.steps()), qPrintable(why));
+    require(held, "the area matches the reference after every step");
+    return 0;
+}
