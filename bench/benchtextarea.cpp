@@ -145,7 +145,7 @@ int main(int argc, char **argv)
         edit.setLines({});
         paintNow(edit);
         const double ms = milliseconds([&] {
-            edit.loadText(line);
+            edit.setLoadedText(line);
             paintNow(edit);
         });
         std::printf("%s milliseconds=%.2f units=%lld\n", qPrintable(name), ms, qlonglong(line.size()));

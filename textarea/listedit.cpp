@@ -194,7 +194,7 @@ void ListEdit::setLines(QStringList lines, ReplaceMode mode)
     finish(before, m_buffer.setLines(std::move(lines), mode));
 }
 
-void ListEdit::loadText(const QString &text)
+void ListEdit::setLoadedText(const QString &text)
 {
     const State before = state();
     finish(before, m_buffer.loadText(text));

@@ -41,7 +41,7 @@ public:
     void setLines(QStringList lines, ReplaceMode mode = ReplaceMode::NotRecorded);
     // A load: the text with '\n' breaks, or its paragraphs; the caret at the start. The
     // same text as now changes nothing, not even the caret or the scroll position.
-    void loadText(const QString &text);
+    void setLoadedText(const QString &text);
     void loadParagraphs(QStringList paragraphs);
 
     TextPosition caretPosition() const { return m_buffer.caret(); }

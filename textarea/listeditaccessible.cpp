@@ -181,9 +181,14 @@ QString ListEditAccessible::textAfterOffset(int offset, QAccessible::TextBoundar
     int end = 0;
     textAtOffset(offset, boundaryType, &start, &end);
     *startOffset = *endOffset = -1;
-    if (end < 0 || end >= characterCount())
+    const int count = characterCount();
+    if (end < 0 || end >= count)
         return QString();
-    return textAtOffset(end, boundaryType, startOffset, endOffset);
+    // A line's break belongs to no line: the next one starts after it.
+    QString next = textAtOffset(end, boundaryType, startOffset, endOffset);
+    if (*startOffset < end && end + 1 < count)
+        next = textAtOffset(end + 1, boundaryType, startOffset, endOffset);
+    return next;
 }
 
 int ListEditAccessible::characterCount() const

@@ -375,7 +375,7 @@ void EditDriver::apply(uint8_t byte)
     }
     case Operation::Load: {
         const QString text = shift ? m_text : normalized(randomText(true));
-        m_edit->loadText(text);
+        m_edit->setLoadedText(text);
         if (text != m_text) {
             m_text = text;
             m_caret = m_anchor = 0;
