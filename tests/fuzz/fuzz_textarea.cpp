@@ -25,7 +25,9 @@ extern "C" int LLVMFuzzerInitialize(int *argc, char ***argv)
     static int qtArgc = 1;
     static char *qtArgv[] = { (*argv)[0], nullptr };
     Q_UNUSED(argc);
-    static QApplication application(qtArgc, qtArgv);
+    // Never destroyed: at exit Qt's own globals may be gone before a static application.
+    static QApplication *application = new QApplication(qtArgc, qtArgv);
+    Q_UNUSED(application);
     // Fonts and the clipboard are set up once here rather than inside the first input.
     ListEdit warmUp;
     warmUp.show();
