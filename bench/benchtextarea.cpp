@@ -9,6 +9,8 @@
 //   ctrlend    Ctrl+End from the start of those lines
 //   words50    a 50 MB line of words and spaces loaded, until its first screen is painted
 //   solid50    the same with a 50 MB line without any space
+//   words50end, solid50end
+//              Ctrl+End right after such a load: every row of the line is found first
 
 #include "textarea/listedit.h"
 
@@ -139,7 +141,8 @@ int main(int argc, char **argv)
     }
     for (const bool spaces : { true, false }) {
         const QString name = spaces ? u"words50"_s : u"solid50"_s;
-        if (!cases.contains(name))
+        const bool toEnd = cases.contains(name + u"end"_s);
+        if (!cases.contains(name) && !toEnd)
             continue;
         const QString line = hugeLine(spaces);
         edit.setLines({});
@@ -148,7 +151,16 @@ int main(int argc, char **argv)
             edit.setLoadedText(line);
             paintNow(edit);
         });
-        std::printf("%s milliseconds=%.2f units=%lld\n", qPrintable(name), ms, qlonglong(line.size()));
+        if (cases.contains(name))
+            std::printf("%s milliseconds=%.2f units=%lld\n", qPrintable(name), ms, qlonglong(line.size()));
+        if (toEnd) {
+            const double endMs = milliseconds([&] {
+                sendKey(edit, Qt::Key_End, Qt::ControlModifier);
+                paintNow(edit);
+            });
+            std::printf("%send milliseconds=%.2f rows=%lld\n", qPrintable(name), endMs,
+                        qlonglong(edit.rowCount(0)));
+        }
     }
     return 0;
 }

@@ -941,6 +941,8 @@ void ListEdit::changeEvent(QEvent *event)
 
 void ListEdit::mousePressEvent(QMouseEvent *event)
 {
+    if (!m_preedit.isEmpty())
+        QGuiApplication::inputMethod()->commit();
     const TextPosition position = positionAt(event->position().toPoint());
     if (event->button() == Qt::LeftButton) {
         m_selecting = true;

@@ -60,13 +60,14 @@ bool RowCache::isLong(qsizetype line) const
     return m_buffer->paragraph(line).size() > s_pieceLength;
 }
 
-std::unique_ptr<QTextLayout> RowCache::layOut(const QString &text) const
+// A layout kept for drawing keeps its glyphs; one made only to find rows does not.
+std::unique_ptr<QTextLayout> RowCache::layOut(const QString &text, bool forDrawing) const
 {
     auto layout = std::make_unique<QTextLayout>(text, m_font);
     QTextOption option;
     option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
     layout->setTextOption(option);
-    layout->setCacheEnabled(true);
+    layout->setCacheEnabled(forDrawing);
     layout->beginLayout();
     int y = 0;
     for (QTextLine row = layout->createLine(); row.isValid(); row = layout->createLine()) {
@@ -102,7 +103,7 @@ void RowCache::indexPiece(Entry &e, const QString &text)
         qsizetype to = qMin(text.size(), from + length);
         if (to < text.size() && text.at(to).isLowSurrogate())
             ++to;
-        const auto layout = layOut(text.sliced(from, to - from));
+        const auto layout = layOut(text.sliced(from, to - from), false);
         const int rows = layout->lineCount();
         if (to == text.size() || rows >= 2) {
             for (int i = 1; i < rows; ++i)

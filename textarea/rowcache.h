@@ -82,7 +82,7 @@ private:
     Entry &entry(qsizetype line);
     void indexPiece(Entry &entry, const QString &text);
     void indexTo(Entry &entry, const QString &text, qsizetype rows, qsizetype column);
-    std::unique_ptr<QTextLayout> layOut(const QString &text) const;
+    std::unique_ptr<QTextLayout> layOut(const QString &text, bool forDrawing = true) const;
 
     const TextBuffer *m_buffer;
     QFont m_font;

@@ -19,6 +19,13 @@ extern "C" const char *__lsan_default_suppressions()
     return "leak:libfontconfig.so\n";
 }
 
+extern "C" const char *__lsan_default_options()
+{
+    return "print_suppressions=0";
+}
+
+static QWidget *window = nullptr;
+
 extern "C" int LLVMFuzzerInitialize(int *argc, char ***argv)
 {
     qputenv("QT_QPA_PLATFORM", "offscreen");
@@ -28,10 +35,14 @@ extern "C" int LLVMFuzzerInitialize(int *argc, char ***argv)
     // Never destroyed: at exit Qt's own globals may be gone before a static application.
     static QApplication *application = new QApplication(qtArgc, qtArgv);
     Q_UNUSED(application);
-    // Fonts and the clipboard are set up once here rather than inside the first input.
-    ListEdit warmUp;
-    warmUp.show();
+    // One window holds the area of every input; fonts are set up here rather than inside
+    // the first input.
+    window = new QWidget;
+    window->resize(420, 320);
+    window->show();
+    ListEdit warmUp(window);
     warmUp.setLoadedText(QStringLiteral("a b\n\U0001F600\u4E2D"));
+    warmUp.show();
     warmUp.viewport()->repaint();
     return 0;
 }
@@ -41,16 +52,22 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     if (size == 0)
         return 0;
     RowCache::setPieceLength(8 + data[0] % 120);
-    QWidget window;
-    window.resize(420, 320);
-    auto *edit = new ListEdit(&window);
-    edit->setGeometry(0, 0, 200, 140);
-    window.show();
-    EditDriver driver(edit);
     QString why;
-    const bool held = driver.run(QByteArrayView(data + 1, qsizetype(size - 1)), &why);
+    qsizetype steps = 0;
+    bool held = false;
+    {
+        ListEdit edit(window);
+        edit.setGeometry(0, 0, 200, 140);
+        edit.show();
+        edit.setFocus();
+        EditDriver driver(&edit);
+        held = driver.run(QByteArrayView(data + 1, qsizetype(size - 1)), &why);
+        steps = driver.steps();
+    }
+    // What the area left for deletion goes now, as the event loop would do it.
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     if (!held)
-        std::fprintf(stderr, "step %lld: %s\n", qlonglong(driver.steps()), qPrintable(why));
+        std::fprintf(stderr, "step %lld: %s\n", qlonglong(steps), qPrintable(why));
     require(held, "the area matches the reference after every step");
     return 0;
 }
