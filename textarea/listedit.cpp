@@ -113,11 +113,11 @@ void ListEdit::applyChange(const TextChange &change)
         m_topLine += change.insertedLines - change.removedLines;
     } else if (m_topLine > change.firstLine) {
         m_topLine = change.firstLine;
-        m_topRow = 0;
+        m_topStart = 0;
     }
-    const Row top = clampedRow({ m_topLine, m_topRow });
+    const Row top = clampedRow({ m_topLine, m_topStart });
     m_topLine = top.line;
-    m_topRow = top.row;
+    m_topStart = top.start;
     scheduleIndexing();
 }
 
@@ -320,9 +320,9 @@ void ListEdit::updateFont()
 void ListEdit::updateWidth()
 {
     m_rows.setWidth(viewport()->width() - 2 * horizontalMargin);
-    const Row top = clampedRow({ m_topLine, m_topRow });
+    const Row top = clampedRow({ m_topLine, m_topStart });
     m_topLine = top.line;
-    m_topRow = top.row;
+    m_topStart = top.start;
     updateScrollBar();
     scheduleIndexing();
     viewport()->update();
@@ -351,8 +351,9 @@ int ListEdit::visibleRows() const
 
 bool ListEdit::nextRow(Row &row)
 {
-    if (m_rows.hasRow(row.line, row.row + 1)) {
-        ++row.row;
+    const qsizetype next = m_rows.nextRowStart(row.line, row.start);
+    if (next >= 0) {
+        row.start = next;
         return true;
     }
     if (row.line + 1 < m_buffer.paragraphCount()) {
@@ -364,12 +365,12 @@ bool ListEdit::nextRow(Row &row)
 
 bool ListEdit::previousRow(Row &row)
 {
-    if (row.row > 0) {
-        --row.row;
+    if (row.start > 0) {
+        row.start = m_rows.previousRowStart(row.line, row.start);
         return true;
     }
     if (row.line > 0) {
-        row = { row.line - 1, m_rows.rowCount(row.line - 1) - 1 };
+        row = { row.line - 1, m_rows.rowStartFor(row.line - 1, m_buffer.paragraph(row.line - 1).size()) };
         return true;
     }
     return false;
@@ -377,49 +378,47 @@ bool ListEdit::previousRow(Row &row)
 
 ListEdit::Row ListEdit::rowOf(TextPosition position)
 {
-    return { position.line, m_rows.rowOfColumn(position.line, position.column) };
+    return { position.line, m_rows.rowStartFor(position.line, position.column) };
 }
 
 ListEdit::Row ListEdit::clampedRow(Row row)
 {
     row.line = std::clamp<qsizetype>(row.line, 0, m_buffer.paragraphCount() - 1);
-    row.row = qMax<qsizetype>(0, row.row);
-    if (!m_rows.hasRow(row.line, row.row))
-        row.row = m_rows.rowCount(row.line) - 1;
+    row.start = m_rows.rowStartFor(row.line, row.start);
     return row;
 }
 
 // The caret position that ends a row: before the blank that wrapping left at the end of
 // a row that another row of the paragraph follows, as Qt's text widgets place it.
-qsizetype ListEdit::rowEndCaret(qsizetype line, qsizetype row)
+qsizetype ListEdit::rowEndCaret(Row row)
 {
-    const qsizetype end = m_rows.rowEnd(line, row);
-    const QString &text = m_buffer.paragraph(line);
-    if (end < text.size() && end > m_rows.rowStart(line, row) && text.at(end - 1).isSpace())
+    const qsizetype end = m_rows.rowEnd(row.line, row.start);
+    const QString &text = m_buffer.paragraph(row.line);
+    if (end < text.size() && end > row.start && text.at(end - 1).isSpace())
         return end - 1;
     return end;
 }
 
 TextPosition ListEdit::positionInRow(Row row, qreal x)
 {
-    const RowCache::DrawRow draw = m_rows.drawRow(row.line, row.row);
+    const RowCache::DrawRow draw = m_rows.drawRow(row.line, row.start);
     qsizetype column = draw.offset + draw.textLine().xToCursor(x - horizontalMargin);
-    const qsizetype end = m_rows.rowEnd(row.line, row.row);
+    const qsizetype end = m_rows.rowEnd(row.line, row.start);
     if (column >= end && end < m_buffer.paragraph(row.line).size())
-        column = rowEndCaret(row.line, row.row);
-    return m_buffer.clamped({ row.line, column });
+        column = rowEndCaret(row);
+    return m_buffer.clamped({ row.line, std::clamp(column, row.start, end) });
 }
 
 qreal ListEdit::caretX(TextPosition position)
 {
     const Row row = rowOf(position);
-    const RowCache::DrawRow draw = m_rows.drawRow(row.line, row.row);
+    const RowCache::DrawRow draw = m_rows.drawRow(row.line, row.start);
     return horizontalMargin + draw.textLine().cursorToX(int(position.column - draw.offset));
 }
 
 TextPosition ListEdit::positionAt(QPoint point)
 {
-    Row row{ m_topLine, m_topRow };
+    Row row = top();
     if (point.y() < topMargin) {
         for (int y = topMargin; y > point.y() && previousRow(row); y -= m_rowHeight) {
         }
@@ -434,14 +433,14 @@ std::pair<qsizetype, qsizetype> ListEdit::rowColumns(TextPosition position)
 {
     position = m_buffer.clamped(position);
     const Row row = rowOf(position);
-    return { m_rows.rowStart(row.line, row.row), m_rows.rowEnd(row.line, row.row) };
+    return { row.start, m_rows.rowEnd(row.line, row.start) };
 }
 
 QRect ListEdit::positionRect(TextPosition position)
 {
     position = m_buffer.clamped(position);
     const Row target = rowOf(position);
-    Row row{ m_topLine, m_topRow };
+    Row row = top();
     for (int i = 0, rows = visibleRows() + 1; i < rows; ++i) {
         if (row == target) {
             const int x = int(caretX(position));
@@ -457,14 +456,14 @@ void ListEdit::setTop(Row row)
 {
     row = clampedRow(row);
     m_topLine = row.line;
-    m_topRow = row.row;
+    m_topStart = row.start;
     updateScrollBar();
     viewport()->update();
 }
 
 void ListEdit::scrollRows(qsizetype rows)
 {
-    Row row{ m_topLine, m_topRow };
+    Row row = top();
     const Row limit = maxTop();
     for (; rows > 0 && row < limit && nextRow(row); --rows) {
     }
@@ -476,12 +475,11 @@ void ListEdit::scrollRows(qsizetype rows)
 void ListEdit::ensureCaretVisible()
 {
     const Row caretRow = rowOf(m_buffer.caret());
-    const Row top{ m_topLine, m_topRow };
-    if (caretRow < top) {
+    if (caretRow < top()) {
         setTop(caretRow);
         return;
     }
-    Row row = top;
+    Row row = top();
     const int rows = visibleRows();
     for (int i = 1; i < rows && row != caretRow; ++i) {
         if (!nextRow(row))
@@ -508,7 +506,7 @@ qsizetype ListEdit::unitsBefore(qsizetype line)
 
 qsizetype ListEdit::unitOf(Row row)
 {
-    return unitsBefore(row.line) + (m_rows.isLong(row.line) ? row.row : 0);
+    return unitsBefore(row.line) + (m_rows.isLong(row.line) ? m_rows.rowIndex(row.line, row.start) : 0);
 }
 
 ListEdit::Row ListEdit::rowAtUnit(qsizetype unit)
@@ -520,40 +518,31 @@ ListEdit::Row ListEdit::rowAtUnit(qsizetype unit)
             break;
         const qsizetype rows = m_rows.estimatedRowCount(longLine);
         if (unit < start + rows)
-            return { longLine, unit - start };
+            return { longLine, m_rows.rowStartAtIndex(longLine, unit - start) };
         extra += rows - 1;
     }
     return { std::clamp<qsizetype>(unit - extra, 0, m_buffer.paragraphCount() - 1), 0 };
 }
 
-// The top row that shows the last row at the bottom. Long paragraphs not laid out yet
-// count their estimated rows, so that no layout of a whole huge paragraph is needed.
+// The top row that shows the last row at the bottom.
 ListEdit::Row ListEdit::maxTop()
 {
-    qsizetype line = m_buffer.paragraphCount() - 1;
-    qsizetype row = m_rows.estimatedRowCount(line) - 1;
-    for (int left = visibleRows() - 1; left > 0; --left) {
-        if (row > 0) {
-            --row;
-        } else if (line > 0) {
-            --line;
-            row = m_rows.estimatedRowCount(line) - 1;
-        } else {
-            break;
-        }
+    const qsizetype last = m_buffer.paragraphCount() - 1;
+    Row row{ last, m_rows.rowStartFor(last, m_buffer.paragraph(last).size()) };
+    for (int left = visibleRows() - 1; left > 0 && previousRow(row); --left) {
     }
-    return { line, row };
+    return row;
 }
 
 void ListEdit::updateScrollBar()
 {
     QScrollBar *bar = verticalScrollBar();
     m_updatingScrollBar = true;
-    const qsizetype maximum = unitOf(maxTop());
+    const qsizetype maximum = qMax(unitOf(maxTop()), unitOf(top()));
     bar->setRange(0, int(qMin<qsizetype>(maximum, std::numeric_limits<int>::max())));
     bar->setPageStep(visibleRows());
     bar->setSingleStep(1);
-    bar->setValue(int(qMin<qsizetype>(unitOf({ m_topLine, m_topRow }), bar->maximum())));
+    bar->setValue(int(qMin<qsizetype>(unitOf(top()), bar->maximum())));
     m_updatingScrollBar = false;
 }
 
@@ -562,38 +551,41 @@ void ListEdit::scrollContentsBy(int, int)
     if (m_updatingScrollBar)
         return;
     const qsizetype value = verticalScrollBar()->value();
-    if (value != unitOf({ m_topLine, m_topRow })) {
+    if (value != unitOf(top())) {
         const Row row = clampedRow(rowAtUnit(value));
         m_topLine = row.line;
-        m_topRow = row.row;
+        m_topStart = row.start;
     }
     viewport()->update();
 }
 
 qsizetype ListEdit::rowCount(qsizetype line)
 {
-    return m_rows.rowCount(line);
+    return m_rows.exactRowStarts(line).size();
 }
 
 QString ListEdit::rowText(qsizetype line, qsizetype row)
 {
-    const qsizetype start = m_rows.rowStart(line, row);
-    return m_buffer.paragraph(line).sliced(start, m_rows.rowEnd(line, row) - start);
+    const std::vector<qsizetype> &starts = m_rows.exactRowStarts(line);
+    const QString &text = m_buffer.paragraph(line);
+    const qsizetype start = starts.at(row);
+    const qsizetype end = row + 1 < qsizetype(starts.size()) ? starts.at(row + 1) : text.size();
+    return text.sliced(start, end - start);
 }
 
 QString ListEdit::caretRowText()
 {
     const Row row = rowOf(m_buffer.selectionStart());
-    const qsizetype start = m_rows.rowStart(row.line, row.row);
-    qsizetype end = m_rows.rowEnd(row.line, row.row);
+    qsizetype end = m_rows.rowEnd(row.line, row.start);
     const QString &text = m_buffer.paragraph(row.line);
-    if (end > start && (text.at(end - 1) == QChar::LineSeparator
-                        || text.at(end - 1) == QChar::ParagraphSeparator))
+    if (end > row.start && (text.at(end - 1) == QChar::LineSeparator
+                            || text.at(end - 1) == QChar::ParagraphSeparator))
         --end;
-    end = qMin(end, start + caretRowTextLimit);
-    if (end < text.size() && end > start && text.at(end).isLowSurrogate() && text.at(end - 1).isHighSurrogate())
+    end = qMin(end, row.start + caretRowTextLimit);
+    if (end < text.size() && end > row.start && text.at(end).isLowSurrogate()
+        && text.at(end - 1).isHighSurrogate())
         --end;
-    return text.sliced(start, end - start);
+    return text.sliced(row.start, end - row.start);
 }
 
 void ListEdit::moveCaret(Move move, bool keepAnchor)
@@ -643,16 +635,12 @@ void ListEdit::moveCaret(Move move, bool keepAnchor)
             scroll = down ? done : -done;
         break;
     }
-    case Move::StartOfRow: {
-        const Row row = rowOf(caret);
-        target = { row.line, m_rows.rowStart(row.line, row.row) };
+    case Move::StartOfRow:
+        target = { caret.line, rowOf(caret).start };
         break;
-    }
-    case Move::EndOfRow: {
-        const Row row = rowOf(caret);
-        target = { row.line, rowEndCaret(row.line, row.row) };
+    case Move::EndOfRow:
+        target = { caret.line, rowEndCaret(rowOf(caret)) };
         break;
-    }
     case Move::StartOfText:
         target = {};
         break;
@@ -870,9 +858,9 @@ void ListEdit::paintEvent(QPaintEvent *)
     selectedFormat.setForeground(pal.brush(QPalette::HighlightedText));
     painter.setPen(pal.color(QPalette::Text));
 
-    Row row{ m_topLine, m_topRow };
+    Row row = top();
     for (int y = topMargin; y < height; y += m_rowHeight) {
-        const RowCache::DrawRow draw = m_rows.drawRow(row.line, row.row);
+        const RowCache::DrawRow draw = m_rows.drawRow(row.line, row.start);
         const QTextLine textLine = draw.textLine();
         const QPointF origin(horizontalMargin, y - textLine.y());
         QList<QTextLayout::FormatRange> selections;
@@ -884,7 +872,7 @@ void ListEdit::paintEvent(QPaintEvent *)
             const qsizetype to = qMin(layoutEnd, row.line == selectionEnd.line ? selectionEnd.column : length);
             if (to > from)
                 selections.append({ int(from - draw.offset), int(to - from), selectedFormat });
-            breakSelected = row.line < selectionEnd.line && m_rows.rowEnd(row.line, row.row) == length;
+            breakSelected = row.line < selectionEnd.line && m_rows.rowEnd(row.line, row.start) == length;
         }
         // Only this row of the layout: the clip's band lies inside the row.
         const QRectF clip(0, y + 1, width, qMax(1, m_rowHeight - 2));

@@ -66,13 +66,14 @@ public:
     void deleteWordBackward();
     void deleteWordForward();
 
-    // The display rows of paragraph line as they are drawn at the current width, which
-    // is the viewport's less a margin on each side.
+    // The display rows of paragraph line as the wrap from its start gives them at the
+    // current width, which is the viewport's less a margin on each side. Asking for them
+    // finds all of them.
     qreal wrapWidth() const { return m_rows.width(); }
     qsizetype rowCount(qsizetype line);
     QString rowText(qsizetype line, qsizetype row);
-    // The first display row on screen.
-    TextPosition topRow() const { return { m_topLine, m_topRow }; }
+    // The first display row on screen: its paragraph and the column it starts at.
+    TextPosition topRow() const { return { m_topLine, m_topStart }; }
     // The text of the display row that holds the lower end of the selection (the caret
     // when nothing is selected), without a line or paragraph separator that ends it, at
     // most 4096 units.
@@ -129,10 +130,11 @@ protected:
     void scrollContentsBy(int dx, int dy) override;
 
 private:
+    // A display row: its paragraph and the column it starts at.
     struct Row
     {
         qsizetype line = 0;
-        qsizetype row = 0;
+        qsizetype start = 0;
         friend bool operator==(const Row &, const Row &) = default;
         friend auto operator<=>(const Row &, const Row &) = default;
     };
@@ -160,7 +162,8 @@ private:
     bool previousRow(Row &row);
     Row rowOf(TextPosition position);
     Row clampedRow(Row row);
-    qsizetype rowEndCaret(qsizetype line, qsizetype row);
+    qsizetype rowEndCaret(Row row);
+    Row top() const { return { m_topLine, m_topStart }; }
     TextPosition positionInRow(Row row, qreal x);
     qreal caretX(TextPosition position);
     void setTop(Row row);
@@ -179,7 +182,7 @@ private:
     // The paragraphs longer than a layout piece, which the scroll bar counts by rows.
     std::vector<qsizetype> m_longLines;
     qsizetype m_topLine = 0;
-    qsizetype m_topRow = 0;
+    qsizetype m_topStart = 0;
     int m_rowHeight = 1;
     qreal m_preferredX = -1;
     bool m_updatingScrollBar = false;

@@ -2,6 +2,7 @@
 
 #include <QDeadlineTimer>
 #include <QFontMetricsF>
+#include <QTextBoundaryFinder>
 #include <QtMath>
 
 #include <algorithm>
@@ -10,12 +11,25 @@
 namespace {
 
 qsizetype s_pieceLength = 4096;
+// About 50 ms of layout: farther rows get an island rather than a wait.
+qsizetype s_farDistance = 256 * 1024;
 
-// Rows kept around the ones on screen, and the size of a drawing piece of a long line.
+// Paragraphs kept around the ones on screen.
 constexpr qsizetype keptLines = 256;
-constexpr qsizetype piecesRows = 32;
+// An island starts a few rows' worth of text before the row asked for.
+constexpr int islandLeadRows = 4;
 
 } // namespace
+
+bool RowCache::Rows::covers(qsizetype column) const
+{
+    return column >= starts.front() && (complete || column < starts.back());
+}
+
+qsizetype RowCache::Rows::startFor(qsizetype column) const
+{
+    return *(std::upper_bound(starts.cbegin(), starts.cend(), column) - 1);
+}
 
 RowCache::RowCache(const TextBuffer *buffer)
     : m_buffer(buffer)
@@ -27,9 +41,19 @@ qsizetype RowCache::pieceLength()
     return s_pieceLength;
 }
 
+qsizetype RowCache::farDistance()
+{
+    return s_farDistance;
+}
+
 void RowCache::setPieceLength(qsizetype length)
 {
     s_pieceLength = qMax<qsizetype>(8, length);
+}
+
+void RowCache::setFarDistance(qsizetype distance)
+{
+    s_farDistance = qMax<qsizetype>(1, distance);
 }
 
 void RowCache::setFont(const QFont &font)
@@ -88,110 +112,253 @@ RowCache::Entry &RowCache::entry(qsizetype line)
     const QString &text = m_buffer->paragraph(line);
     if (text.size() <= s_pieceLength) {
         e.whole = layOut(text);
-        e.starts.clear();
+        e.main.starts.clear();
         for (int i = 0; i < e.whole->lineCount(); ++i)
-            e.starts.push_back(e.whole->lineAt(i).textStart());
-        e.complete = true;
+            e.main.starts.push_back(e.whole->lineAt(i).textStart());
+        e.main.complete = true;
     }
     return e;
 }
 
-void RowCache::indexPiece(Entry &e, const QString &text)
+void RowCache::layOutPiece(Rows &rows, const QString &text) const
 {
-    const qsizetype from = e.starts.back();
+    const qsizetype from = rows.starts.back();
     for (qsizetype length = s_pieceLength;; length *= 2) {
         qsizetype to = qMin(text.size(), from + length);
         if (to < text.size() && text.at(to).isLowSurrogate())
             ++to;
         const auto layout = layOut(text.sliced(from, to - from), false);
-        const int rows = layout->lineCount();
-        if (to == text.size() || rows >= 2) {
-            for (int i = 1; i < rows; ++i)
-                e.starts.push_back(from + layout->lineAt(i).textStart());
-            e.complete = to == text.size();
+        const int count = layout->lineCount();
+        if (to == text.size() || count >= 2) {
+            for (int i = 1; i < count; ++i)
+                rows.starts.push_back(from + layout->lineAt(i).textStart());
+            rows.complete = to == text.size();
             return;
         }
     }
 }
 
-void RowCache::indexTo(Entry &e, const QString &text, qsizetype rows, qsizetype column)
+// The rows found from the paragraph's start take the island's over where they meet one
+// of its starts from which the island's rows are its own wrap; once past the island
+// without meeting it, they replace it.
+void RowCache::indexPiece(Entry &e, const QString &text)
 {
-    while (!e.complete && (qsizetype(e.starts.size()) <= rows || e.starts.back() <= column))
-        indexPiece(e, text);
+    layOutPiece(e.main, text);
+    if (!e.island)
+        return;
+    Rows &island = *e.island;
+    const std::vector<qsizetype> &main = e.main.starts;
+    if (e.main.complete || main.back() >= island.starts.back()) {
+        e.island.reset();
+        return;
+    }
+    if (main.back() < island.starts.front())
+        return;
+    for (auto it = std::lower_bound(main.cbegin(), main.cend(), e.islandExactFrom); it != main.cend(); ++it) {
+        if (std::binary_search(island.starts.cbegin(), island.starts.cend(), *it)) {
+            const auto rest = std::upper_bound(island.starts.cbegin(), island.starts.cend(), main.back());
+            e.main.starts.insert(e.main.starts.end(), rest, island.starts.cend());
+            e.main.complete = island.complete;
+            e.island.reset();
+            return;
+        }
+    }
+    // Not met yet: the island goes on from the last start found, which ends its first row
+    // early.
+    const auto rest = std::upper_bound(island.starts.cbegin(), island.starts.cend(), main.back());
+    std::vector<qsizetype> trimmed{ main.back() };
+    trimmed.insert(trimmed.end(), rest, island.starts.cend());
+    island.starts = std::move(trimmed);
+    e.islandExactFrom = qMax(e.islandExactFrom, island.starts.at(1));
 }
 
-qsizetype RowCache::rowCount(qsizetype line)
+qreal RowCache::averageRowLength(const Entry &e) const
+{
+    const qsizetype known = e.main.starts.size() - 1;
+    if (known > 0)
+        return qMax<qreal>(1, qreal(e.main.starts.back()) / known);
+    return qMax<qreal>(1, m_width / m_averageCharWidth);
+}
+
+// Where to start laying out for a row near column: after the last blank before it,
+// where the wrap from the paragraph's start most likely starts a row too.
+qsizetype RowCache::blankBefore(const QString &text, qsizetype column) const
+{
+    column = std::clamp<qsizetype>(column, 0, text.size());
+    for (qsizetype i = column - 1; i >= 0 && i >= column - s_pieceLength; --i) {
+        if (text.at(i).isSpace())
+            return i + 1;
+    }
+    if (column > 0 && column < text.size() && text.at(column).isLowSurrogate())
+        --column;
+    return column;
+}
+
+void RowCache::placeIsland(Entry &e, const QString &text, qsizetype column)
+{
+    const qsizetype lead = qsizetype(islandLeadRows * averageRowLength(e));
+    const qsizetype from = qMax(e.main.starts.back() + 1, blankBefore(text, column - lead));
+    e.island = std::make_unique<Rows>(Rows{ { from }, false });
+    e.islandExactFrom = from;
+    while (!e.island->covers(column))
+        layOutPiece(*e.island, text);
+}
+
+// Rows laid out from before the island up to its start; the row that reaches past the
+// start ends there, unless the two wraps meet.
+void RowCache::extendIslandBack(Entry &e, const QString &text, qsizetype column)
+{
+    Rows &island = *e.island;
+    const qsizetype front = island.starts.front();
+    const qsizetype lead = qsizetype(islandLeadRows * averageRowLength(e));
+    const qsizetype from = qMax(e.main.starts.back(), blankBefore(text, column - lead));
+    Rows before{ { from }, false };
+    while (!before.complete && before.starts.back() < front)
+        layOutPiece(before, text);
+    const bool met = std::binary_search(before.starts.cbegin(), before.starts.cend(), front);
+    std::vector<qsizetype> starts(before.starts.cbegin(),
+                                  std::lower_bound(before.starts.cbegin(), before.starts.cend(), front));
+    starts.insert(starts.end(), island.starts.cbegin(), island.starts.cend());
+    island.starts = std::move(starts);
+    if (met && e.islandExactFrom == front)
+        e.islandExactFrom = from;
+}
+
+void RowCache::resolve(Entry &e, const QString &text, qsizetype column)
+{
+    for (;;) {
+        if (e.main.covers(column) || (e.island && e.island->covers(column)))
+            return;
+        if (e.island && column >= e.island->starts.back()) {
+            if (column - e.island->starts.back() <= s_farDistance)
+                layOutPiece(*e.island, text);
+            else
+                placeIsland(e, text, column);
+        } else if (column - e.main.starts.back() <= s_farDistance) {
+            indexPiece(e, text);
+        } else if (e.island && e.island->starts.front() - column <= s_farDistance) {
+            extendIslandBack(e, text, column);
+        } else {
+            placeIsland(e, text, column);
+        }
+    }
+}
+
+qsizetype RowCache::rowStartFor(qsizetype line, qsizetype column)
 {
     Entry &e = entry(line);
-    indexTo(e, m_buffer->paragraph(line), std::numeric_limits<qsizetype>::max(), 0);
-    return e.starts.size();
+    const QString &text = m_buffer->paragraph(line);
+    column = std::clamp<qsizetype>(column, 0, text.size());
+    resolve(e, text, column);
+    return e.main.covers(column) ? e.main.startFor(column) : e.island->startFor(column);
+}
+
+qsizetype RowCache::nextRowStart(qsizetype line, qsizetype start)
+{
+    Entry &e = entry(line);
+    const QString &text = m_buffer->paragraph(line);
+    start = std::clamp<qsizetype>(start, 0, text.size());
+    resolve(e, text, start);
+    const Rows &rows = e.main.covers(start) ? e.main : *e.island;
+    const auto next = std::upper_bound(rows.starts.cbegin(), rows.starts.cend(), start);
+    return next == rows.starts.cend() ? -1 : *next;
+}
+
+qsizetype RowCache::rowEnd(qsizetype line, qsizetype start)
+{
+    const qsizetype next = nextRowStart(line, start);
+    return next < 0 ? m_buffer->paragraph(line).size() : next;
+}
+
+qsizetype RowCache::previousRowStart(qsizetype line, qsizetype start)
+{
+    return rowStartFor(line, start - 1);
+}
+
+qsizetype RowCache::islandFirstRow(const Entry &e, const QString &) const
+{
+    const qsizetype known = e.main.starts.size() - 1;
+    const qsizetype gap = e.island->starts.front() - e.main.starts.back();
+    if (gap <= 0)
+        return known;
+    return known + qMax<qsizetype>(1, qRound64(gap / averageRowLength(e)));
+}
+
+qsizetype RowCache::rowIndex(qsizetype line, qsizetype start)
+{
+    Entry &e = entry(line);
+    const QString &text = m_buffer->paragraph(line);
+    start = rowStartFor(line, start);
+    if (e.main.covers(start) || !e.island || start < e.island->starts.front())
+        return std::lower_bound(e.main.starts.cbegin(), e.main.starts.cend(), start) - e.main.starts.cbegin();
+    const auto &starts = e.island->starts;
+    return islandFirstRow(e, text) + (std::lower_bound(starts.cbegin(), starts.cend(), start) - starts.cbegin());
+}
+
+qsizetype RowCache::rowStartAtIndex(qsizetype line, qsizetype index)
+{
+    Entry &e = entry(line);
+    const QString &text = m_buffer->paragraph(line);
+    const std::vector<qsizetype> &main = e.main.starts;
+    index = qMax<qsizetype>(0, index);
+    if (e.main.complete)
+        return main.at(qMin<qsizetype>(index, main.size() - 1));
+    const qsizetype known = main.size() - 1;
+    if (index <= known)
+        return main.at(index);
+    const qreal perRow = averageRowLength(e);
+    qsizetype column = main.back() + qsizetype((index - known) * perRow);
+    if (e.island) {
+        const qsizetype first = islandFirstRow(e, text);
+        const auto &starts = e.island->starts;
+        if (index >= first && index < first + qsizetype(starts.size()))
+            return starts.at(index - first);
+        if (index >= first)
+            column = starts.back() + qsizetype((index - first - qsizetype(starts.size()) + 1) * perRow);
+    }
+    return rowStartFor(line, column);
 }
 
 qsizetype RowCache::estimatedRowCount(qsizetype line)
 {
     Entry &e = entry(line);
-    if (e.complete)
-        return e.starts.size();
-    const qsizetype known = e.starts.size() - 1;
-    const qsizetype rest = m_buffer->paragraph(line).size() - e.starts.back();
-    const qreal perRow = known > 0 ? qreal(e.starts.back()) / known : m_width / m_averageCharWidth;
-    return known + qMax<qsizetype>(1, qsizetype(std::ceil(rest / qMax<qreal>(1, perRow))));
-}
-
-bool RowCache::isComplete(qsizetype line)
-{
-    return entry(line).complete;
-}
-
-bool RowCache::hasRow(qsizetype line, qsizetype row)
-{
-    Entry &e = entry(line);
-    indexTo(e, m_buffer->paragraph(line), row, -1);
-    return row >= 0 && row < qsizetype(e.starts.size());
-}
-
-qsizetype RowCache::rowStart(qsizetype line, qsizetype row)
-{
-    Entry &e = entry(line);
-    indexTo(e, m_buffer->paragraph(line), row, -1);
-    return e.starts.at(std::clamp<qsizetype>(row, 0, e.starts.size() - 1));
-}
-
-qsizetype RowCache::rowEnd(qsizetype line, qsizetype row)
-{
-    Entry &e = entry(line);
-    indexTo(e, m_buffer->paragraph(line), row + 1, -1);
-    if (row + 1 < qsizetype(e.starts.size()))
-        return e.starts.at(qMax<qsizetype>(0, row + 1));
-    return m_buffer->paragraph(line).size();
-}
-
-qsizetype RowCache::rowOfColumn(qsizetype line, qsizetype column)
-{
-    Entry &e = entry(line);
-    indexTo(e, m_buffer->paragraph(line), 0, column);
-    const auto it = std::upper_bound(e.starts.cbegin(), e.starts.cend(), column);
-    return qMax<qsizetype>(0, (it - e.starts.cbegin()) - 1);
-}
-
-RowCache::DrawRow RowCache::drawRow(qsizetype line, qsizetype row)
-{
-    Entry &e = entry(line);
-    if (e.whole)
-        return { e.whole.get(), int(std::clamp<qsizetype>(row, 0, e.whole->lineCount() - 1)), 0 };
+    if (e.main.complete)
+        return e.main.starts.size();
     const QString &text = m_buffer->paragraph(line);
-    const qsizetype first = row / piecesRows * piecesRows;
-    for (const Piece &piece : e.pieces) {
-        if (piece.firstRow == first)
-            return { piece.layout.get(), int(qMin<qsizetype>(row - first, piece.layout->lineCount() - 1)),
-                     e.starts.at(first) };
+    const qreal perRow = averageRowLength(e);
+    auto rest = [&](qsizetype from) { return qMax<qsizetype>(1, qsizetype(std::ceil((text.size() - from) / perRow))); };
+    if (!e.island)
+        return e.main.starts.size() - 1 + rest(e.main.starts.back());
+    const qsizetype first = islandFirstRow(e, text);
+    const qsizetype count = e.island->starts.size();
+    if (e.island->complete)
+        return first + count;
+    return first + count - 1 + rest(e.island->starts.back());
+}
+
+const std::vector<qsizetype> &RowCache::exactRowStarts(qsizetype line)
+{
+    Entry &e = entry(line);
+    const QString &text = m_buffer->paragraph(line);
+    while (!e.main.complete)
+        indexPiece(e, text);
+    return e.main.starts;
+}
+
+RowCache::DrawRow RowCache::drawRow(qsizetype line, qsizetype start)
+{
+    Entry &e = entry(line);
+    if (e.whole) {
+        const auto at = std::upper_bound(e.main.starts.cbegin(), e.main.starts.cend(), start) - 1;
+        return { e.whole.get(), int(at - e.main.starts.cbegin()), 0 };
     }
-    const qsizetype from = rowStart(line, first);
-    const qsizetype to = rowEnd(line, first + piecesRows - 1);
-    Piece piece{ first, layOut(text.sliced(from, to - from)) };
-    e.pieces.push_back(std::move(piece));
-    const QTextLayout *layout = e.pieces.back().layout.get();
-    return { layout, int(qMin<qsizetype>(row - first, layout->lineCount() - 1)), from };
+    start = rowStartFor(line, start);
+    auto it = e.rowLayouts.find(start);
+    if (it == e.rowLayouts.end()) {
+        const qsizetype end = rowEnd(line, start);
+        it = e.rowLayouts.emplace(start, layOut(m_buffer->paragraph(line).sliced(start, end - start))).first;
+    }
+    return { it->second.get(), 0, start };
 }
 
 void RowCache::lineChanged(qsizetype line, qsizetype column)
@@ -205,31 +372,33 @@ void RowCache::lineChanged(qsizetype line, qsizetype column)
         m_entries.erase(it);
         return;
     }
-    // A row before the edit can change only when the word that reaches into the edited
-    // row moves up. Its row is found from the last blank before the edit; a run without
-    // blanks longer than a piece wraps anywhere, and there the row before the edit is far
-    // enough back.
-    const qsizetype searchFrom = qMin(column - 2, text.size() - 1);
-    qsizetype blank = -1;
-    for (qsizetype i = searchFrom; i >= 0 && i > column - s_pieceLength; --i) {
-        if (text.at(i).isSpace()) {
-            blank = i;
+    // A row's end depends on the text up to two break opportunities past it, where
+    // QTextLayout decides whether the pending word and its blanks still fit. So the rows
+    // that end before the third opportunity before the edit stay. A run without enough
+    // opportunities is wrapped anywhere, which looks no further than the next row.
+    std::vector<qsizetype> &starts = e.main.starts;
+    const qsizetype window = qMax<qsizetype>(64, 2 * s_pieceLength);
+    const qsizetype from = qMax<qsizetype>(0, column - window);
+    QTextBoundaryFinder finder(QTextBoundaryFinder::Line, QStringView(text).sliced(from, qMin(column, text.size()) - from));
+    finder.toEnd();
+    qsizetype opportunity = -1;
+    for (int found = 0; found < 4; ++found) {
+        const qsizetype at = finder.toPreviousBoundary();
+        if (at <= 0)
             break;
-        }
+        if (found == 3)
+            opportunity = from + at;
     }
-    qsizetype keep;
-    if (blank >= 0) {
-        const auto at = std::upper_bound(e.starts.cbegin(), e.starts.cend(), blank);
-        keep = qMax<qsizetype>(0, (at - e.starts.cbegin()) - 1);
-    } else if (column - s_pieceLength > 0) {
-        const auto at = std::upper_bound(e.starts.cbegin(), e.starts.cend(), column);
-        keep = qMax<qsizetype>(0, (at - e.starts.cbegin()) - 3);
-    } else {
-        keep = 0;
+    qsizetype keep = 0;
+    if (opportunity > 0) {
+        keep = qMax<qsizetype>(0, (std::lower_bound(starts.cbegin(), starts.cend(), opportunity) - starts.cbegin()) - 1);
+    } else if (from > 0) {
+        keep = qMax<qsizetype>(0, (std::lower_bound(starts.cbegin(), starts.cend(), from) - starts.cbegin()) - 3);
     }
-    e.starts.resize(keep + 1);
-    e.complete = false;
-    e.pieces.clear();
+    starts.resize(keep + 1);
+    e.main.complete = false;
+    e.island.reset();
+    e.rowLayouts.clear();
 }
 
 void RowCache::linesReplaced(qsizetype first, qsizetype removed, qsizetype inserted)
@@ -250,26 +419,23 @@ bool RowCache::indexSome(int budgetMs)
     bool more = false;
     for (auto &[line, e] : m_entries) {
         const QString &text = m_buffer->paragraph(line);
-        while (!e.complete && !deadline.hasExpired())
+        while (!e.main.complete && !deadline.hasExpired())
             indexPiece(e, text);
-        more = more || !e.complete;
+        more = more || !e.main.complete;
     }
     return more;
 }
 
 void RowCache::trim(qsizetype first, qsizetype last)
 {
-    if (m_entries.size() < size_t(4 * keptLines))
-        return;
     for (auto it = m_entries.begin(); it != m_entries.end();) {
         const bool near = it->first >= first - keptLines && it->first <= last + keptLines;
-        if (near) {
-            ++it;
-        } else if (it->second.whole) {
+        if (!near && it->second.whole && m_entries.size() >= size_t(4 * keptLines)) {
             it = m_entries.erase(it);
-        } else {
-            it->second.pieces.clear();
-            ++it;
+            continue;
         }
+        if (!near || it->second.rowLayouts.size() > 512)
+            it->second.rowLayouts.clear();
+        ++it;
     }
 }

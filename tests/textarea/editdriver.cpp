@@ -509,9 +509,14 @@ bool EditDriver::check(QString *why)
             row.setLineWidth(m_edit->wrapWidth());
         layout.endLayout();
         const qsizetype rows = m_edit->rowCount(line);
-        if (rows != layout.lineCount())
-            return fail(u"line %1 has %2 rows, one layout of it %3 at width %4"_s
-                                .arg(line).arg(rows).arg(layout.lineCount()).arg(m_edit->wrapWidth()));
+        if (rows != layout.lineCount()) {
+            QStringList shown;
+            for (qsizetype row = 0; row < rows; ++row)
+                shown << m_edit->rowText(line, row);
+            return fail(u"line %1 has %2 rows (\"%5\"), one layout of it %3 at width %4"_s
+                                .arg(line).arg(rows).arg(layout.lineCount()).arg(m_edit->wrapWidth())
+                                .arg(shown.join(u"\" \""_s)));
+        }
         QString joined;
         for (qsizetype row = 0; row < rows; ++row) {
             const QString rowText = m_edit->rowText(line, row);
