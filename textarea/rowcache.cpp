@@ -84,14 +84,17 @@ bool RowCache::isLong(qsizetype line) const
     return m_buffer->paragraph(line).size() > s_pieceLength;
 }
 
-// A layout kept for drawing keeps its glyphs; one made only to find rows does not.
-std::unique_ptr<QTextLayout> RowCache::layOut(const QString &text, bool forDrawing) const
+// A layout kept for drawing keeps its glyphs; one made only to find rows does not. A
+// single row of a long paragraph is drawn from a layout that does not wrap: alone, its
+// text may wrap otherwise than inside the paragraph.
+std::unique_ptr<QTextLayout> RowCache::layOut(const QString &text, Purpose purpose) const
 {
     auto layout = std::make_unique<QTextLayout>(text, m_font);
     QTextOption option;
-    option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+    option.setWrapMode(purpose == Purpose::DrawRow ? QTextOption::NoWrap
+                                                   : QTextOption::WrapAtWordBoundaryOrAnywhere);
     layout->setTextOption(option);
-    layout->setCacheEnabled(forDrawing);
+    layout->setCacheEnabled(purpose != Purpose::FindRows);
     layout->beginLayout();
     int y = 0;
     for (QTextLine row = layout->createLine(); row.isValid(); row = layout->createLine()) {
@@ -111,7 +114,7 @@ RowCache::Entry &RowCache::entry(qsizetype line)
     Entry &e = m_entries[line];
     const QString &text = m_buffer->paragraph(line);
     if (text.size() <= s_pieceLength) {
-        e.whole = layOut(text);
+        e.whole = layOut(text, Purpose::DrawParagraph);
         e.main.starts.clear();
         for (int i = 0; i < e.whole->lineCount(); ++i)
             e.main.starts.push_back(e.whole->lineAt(i).textStart());
@@ -120,6 +123,9 @@ RowCache::Entry &RowCache::entry(qsizetype line)
     return e;
 }
 
+// A piece's end cuts its last word short, and QTextLayout decides where a row ends by
+// looking up to two words ahead, so only the rows that end three rows before the cut
+// are kept; the next piece starts at the third row from the end.
 void RowCache::layOutPiece(Rows &rows, const QString &text) const
 {
     const qsizetype from = rows.starts.back();
@@ -127,12 +133,13 @@ void RowCache::layOutPiece(Rows &rows, const QString &text) const
         qsizetype to = qMin(text.size(), from + length);
         if (to < text.size() && text.at(to).isLowSurrogate())
             ++to;
-        const auto layout = layOut(text.sliced(from, to - from), false);
+        const auto layout = layOut(text.sliced(from, to - from), Purpose::FindRows);
         const int count = layout->lineCount();
-        if (to == text.size() || count >= 2) {
-            for (int i = 1; i < count; ++i)
+        const bool last = to == text.size();
+        if (last || count >= 4) {
+            for (int i = 1, end = last ? count : count - 2; i < end; ++i)
                 rows.starts.push_back(from + layout->lineAt(i).textStart());
-            rows.complete = to == text.size();
+            rows.complete = last;
             return;
         }
     }
@@ -356,7 +363,8 @@ RowCache::DrawRow RowCache::drawRow(qsizetype line, qsizetype start)
     auto it = e.rowLayouts.find(start);
     if (it == e.rowLayouts.end()) {
         const qsizetype end = rowEnd(line, start);
-        it = e.rowLayouts.emplace(start, layOut(m_buffer->paragraph(line).sliced(start, end - start))).first;
+        it = e.rowLayouts.emplace(start, layOut(m_buffer->paragraph(line).sliced(start, end - start),
+                                                Purpose::DrawRow)).first;
     }
     return { it->second.get(), 0, start };
 }

@@ -13,9 +13,9 @@
 // The display rows that word wrap makes of the buffer's paragraphs, for the paragraphs
 // the view asks about. A row is named by the column it starts at. A paragraph of at most
 // pieceLength() units is laid out whole with one QTextLayout, kept for drawing. A longer
-// one is laid out in pieces: each piece keeps its complete rows but the last, and the
-// next piece starts at that last row's start, which gives the greedy wrap of one layout
-// of the whole paragraph. Its rows are found from its start as far as they are asked
+// one is laid out in pieces: each piece keeps its rows but the last three, and the next
+// piece starts at the first row it did not keep, which gives the greedy wrap of one
+// layout of the whole paragraph. Its rows are found from its start as far as they are asked
 // for, and further by indexSome() in short steps.
 //
 // A row asked for farther than farDistance() units past the rows found so far is not
@@ -110,7 +110,8 @@ private:
     qsizetype islandFirstRow(const Entry &entry, const QString &text) const;
     qreal averageRowLength(const Entry &entry) const;
     qsizetype blankBefore(const QString &text, qsizetype column) const;
-    std::unique_ptr<QTextLayout> layOut(const QString &text, bool forDrawing = true) const;
+    enum class Purpose { DrawParagraph, DrawRow, FindRows };
+    std::unique_ptr<QTextLayout> layOut(const QString &text, Purpose purpose) const;
 
     const TextBuffer *m_buffer;
     QFont m_font;

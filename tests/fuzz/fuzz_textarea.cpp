@@ -1,7 +1,8 @@
 // The text area against a plain reference (see tests/textarea/editdriver.h): the input's
-// first byte sets the length of the pieces that long lines are laid out in, every
-// further byte starts an operation and the bytes after it are its arguments. Runs on an
-// offscreen QApplication.
+// first byte sets the length of the pieces that long lines are laid out in and, when its
+// top bit is set, brings islands (rows laid out far ahead) within a few hundred units;
+// every further byte starts an operation and the bytes after it are its arguments. Runs
+// on an offscreen QApplication.
 #include "fuzzsupport.h"
 
 #include "textarea/editdriver.h"
@@ -52,6 +53,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     if (size == 0)
         return 0;
     RowCache::setPieceLength(8 + data[0] % 120);
+    RowCache::setFarDistance(data[0] & 0x80 ? 16 + data[0] % 200 : 256 * 1024);
     QString why;
     qsizetype steps = 0;
     bool held = false;
