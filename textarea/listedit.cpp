@@ -1047,6 +1047,14 @@ void ListEdit::timerEvent(QTimerEvent *event)
     } else if (event->timerId() == m_indexTimer.timerId()) {
         if (!m_rows.indexSome(indexBudgetMs))
             m_indexTimer.stop();
+        // Rows found from the paragraph's start may start the top row elsewhere than the
+        // island did.
+        const Row row = clampedRow(top());
+        if (row != top()) {
+            m_topLine = row.line;
+            m_topStart = row.start;
+            viewport()->update();
+        }
         updateScrollBar();
     } else {
         QAbstractScrollArea::timerEvent(event);

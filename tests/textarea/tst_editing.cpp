@@ -6,6 +6,9 @@
 #include <QScrollBar>
 #include <QSignalSpy>
 #include <QTest>
+#include <QTextLayout>
+
+#include <algorithm>
 
 using namespace Qt::Literals::StringLiterals;
 
@@ -20,6 +23,23 @@ char *toString(const TextPosition &position)
 } // namespace QTest
 
 namespace {
+
+// The row starts of one layout of the whole line at width.
+std::vector<qsizetype> wrapOf(const QString &line, const QFont &font, qreal width)
+{
+    QTextLayout layout(line, font);
+    QTextOption option;
+    option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+    layout.setTextOption(option);
+    layout.beginLayout();
+    for (QTextLine row = layout.createLine(); row.isValid(); row = layout.createLine())
+        row.setLineWidth(width);
+    layout.endLayout();
+    std::vector<qsizetype> starts;
+    for (int i = 0; i < layout.lineCount(); ++i)
+        starts.push_back(layout.lineAt(i).textStart());
+    return starts;
+}
 
 // Keys as QKeySequence spells them; an entry that starts with "'" is typed text.
 void press(QWidget *widget, const QStringList &keys)
@@ -84,6 +104,7 @@ private slots:
     void eventsReachFilters();
     void sameTextKeepsView();
     void longLineLaidOutLazily();
+    void farRowsOfLongLineShowAtOnce();
 
 private:
     // A hard line of words that the area wraps into exactly three rows.
@@ -107,6 +128,7 @@ void TestEditing::cleanup()
 {
     delete m_edit;
     RowCache::setPieceLength(4096);
+    RowCache::setFarDistance(256 * 1024);
 }
 
 QString TestEditing::threeRowLine()
@@ -740,9 +762,11 @@ void TestEditing::longLineLaidOutLazily()
     QScrollBar *bar = m_edit->verticalScrollBar();
     QVERIFY(bar->maximum() > 1000);
 
-    // The rest of the line's rows are found in the background; the scroll bar then
-    // counts them exactly.
-    QTRY_VERIFY_WITH_TIMEOUT(bar->maximum() + bar->pageStep() == m_edit->rowCount(0) + 1, 20000);
+    // The rest of the line's rows are found in the background, as one layout of the
+    // whole line wraps it; the scroll bar then counts them exactly.
+    const qsizetype rows = wrapOf(line, m_edit->font(), m_edit->wrapWidth()).size();
+    QTRY_COMPARE_WITH_TIMEOUT(bar->maximum() + bar->pageStep(), int(rows + 1), 20000);
+    QCOMPARE(m_edit->rowCount(0), rows);
     bar->setValue(bar->maximum());
     QCOMPARE(m_edit->topRow().line, 0);
     press(m_edit, { u"Ctrl+End"_s });
@@ -753,6 +777,41 @@ void TestEditing::longLineLaidOutLazily()
     press(m_edit, { u"Ctrl+Home"_s, u"'<"_s });
     QCOMPARE(m_edit->line(0).size(), line.size() + 1);
     QCOMPARE(m_edit->topRow(), (TextPosition{ 0, 0 }));
+}
+
+// Rows far into a long line are laid out from a blank near them, not after every row
+// before them; once the rows from the line's start reach them, the view keeps showing
+// the same text on rows of the whole line's wrap.
+void TestEditing::farRowsOfLongLineShowAtOnce()
+{
+    RowCache::setFarDistance(4000);
+    QString line;
+    for (int i = 0; line.size() < 200000; ++i)
+        line += u"mot%1 "_s.arg(i % 1000);
+    m_edit->setLoadedText(line + u"\nfin"_s);
+    press(m_edit, { u"Ctrl+End"_s, u"Up"_s });
+    const TextPosition caret = m_edit->caretPosition();
+    QCOMPARE(caret.line, 0);
+    QVERIFY(caret.column > line.size() - 200);
+    QVERIFY(!m_edit->caretRect().isNull());
+    QVERIFY(m_edit->topRow().column > line.size() - 5000);
+
+    // Up through the island's start, and a page further.
+    for (int i = 0; i < 6; ++i)
+        press(m_edit, { u"PgUp"_s });
+    const auto [start, end] = m_edit->rowColumns(m_edit->caretPosition());
+    QVERIFY(start < end);
+    QVERIFY(line.sliced(start, end - start).startsWith(m_edit->caretRowText()));
+    const TextPosition top = m_edit->topRow();
+    QVERIFY(top.column < caret.column);
+
+    const std::vector<qsizetype> rows = wrapOf(line, m_edit->font(), m_edit->wrapWidth());
+    QScrollBar *bar = m_edit->verticalScrollBar();
+    QTRY_COMPARE_WITH_TIMEOUT(bar->maximum() + bar->pageStep(), int(rows.size() + 1), 20000);
+    QVERIFY(std::binary_search(rows.cbegin(), rows.cend(), m_edit->topRow().column));
+    QVERIFY(qAbs(m_edit->topRow().column - top.column) < 200);
+    const auto exact = m_edit->rowColumns(m_edit->caretPosition());
+    QVERIFY(std::binary_search(rows.cbegin(), rows.cend(), exact.first));
 }
 
 QTEST_MAIN(TestEditing)
