@@ -282,7 +282,7 @@ qsizetype RowCache::previousRowStart(qsizetype line, qsizetype start)
     return rowStartFor(line, start - 1);
 }
 
-qsizetype RowCache::islandFirstRow(const Entry &e, const QString &) const
+qsizetype RowCache::islandFirstRow(const Entry &e) const
 {
     const qsizetype known = e.main.starts.size() - 1;
     const qsizetype gap = e.island->starts.front() - e.main.starts.back();
@@ -294,18 +294,16 @@ qsizetype RowCache::islandFirstRow(const Entry &e, const QString &) const
 qsizetype RowCache::rowIndex(qsizetype line, qsizetype start)
 {
     Entry &e = entry(line);
-    const QString &text = m_buffer->paragraph(line);
     start = rowStartFor(line, start);
     if (e.main.covers(start) || !e.island || start < e.island->starts.front())
         return std::lower_bound(e.main.starts.cbegin(), e.main.starts.cend(), start) - e.main.starts.cbegin();
     const auto &starts = e.island->starts;
-    return islandFirstRow(e, text) + (std::lower_bound(starts.cbegin(), starts.cend(), start) - starts.cbegin());
+    return islandFirstRow(e) + (std::lower_bound(starts.cbegin(), starts.cend(), start) - starts.cbegin());
 }
 
 qsizetype RowCache::rowStartAtIndex(qsizetype line, qsizetype index)
 {
     Entry &e = entry(line);
-    const QString &text = m_buffer->paragraph(line);
     const std::vector<qsizetype> &main = e.main.starts;
     index = qMax<qsizetype>(0, index);
     if (e.main.complete)
@@ -316,7 +314,7 @@ qsizetype RowCache::rowStartAtIndex(qsizetype line, qsizetype index)
     const qreal perRow = averageRowLength(e);
     qsizetype column = main.back() + qsizetype((index - known) * perRow);
     if (e.island) {
-        const qsizetype first = islandFirstRow(e, text);
+        const qsizetype first = islandFirstRow(e);
         const auto &starts = e.island->starts;
         if (index >= first && index < first + qsizetype(starts.size()))
             return starts.at(index - first);
@@ -336,7 +334,7 @@ qsizetype RowCache::estimatedRowCount(qsizetype line)
     auto rest = [&](qsizetype from) { return qMax<qsizetype>(1, qsizetype(std::ceil((text.size() - from) / perRow))); };
     if (!e.island)
         return e.main.starts.size() - 1 + rest(e.main.starts.back());
-    const qsizetype first = islandFirstRow(e, text);
+    const qsizetype first = islandFirstRow(e);
     const qsizetype count = e.island->starts.size();
     if (e.island->complete)
         return first + count;

@@ -101,13 +101,12 @@ private:
     };
 
     Entry &entry(qsizetype line);
-    Entry &longEntry(qsizetype line, const QString *&text);
     void layOutPiece(Rows &rows, const QString &text) const;
     void indexPiece(Entry &entry, const QString &text);
     void placeIsland(Entry &entry, const QString &text, qsizetype column);
     void extendIslandBack(Entry &entry, const QString &text, qsizetype column);
     void resolve(Entry &entry, const QString &text, qsizetype column);
-    qsizetype islandFirstRow(const Entry &entry, const QString &text) const;
+    qsizetype islandFirstRow(const Entry &entry) const;
     qreal averageRowLength(const Entry &entry) const;
     qsizetype blankBefore(const QString &text, qsizetype column) const;
     enum class Purpose { DrawParagraph, DrawRow, FindRows };
