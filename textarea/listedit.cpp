@@ -349,7 +349,7 @@ int ListEdit::visibleRows() const
     return qMax(1, (viewport()->height() - topMargin) / m_rowHeight);
 }
 
-bool ListEdit::nextRow(Row &row)
+bool ListEdit::nextRow(Row &row) const
 {
     const qsizetype next = m_rows.nextRowStart(row.line, row.start);
     if (next >= 0) {
@@ -363,7 +363,7 @@ bool ListEdit::nextRow(Row &row)
     return false;
 }
 
-bool ListEdit::previousRow(Row &row)
+bool ListEdit::previousRow(Row &row) const
 {
     if (row.start > 0) {
         row.start = m_rows.previousRowStart(row.line, row.start);
@@ -376,12 +376,12 @@ bool ListEdit::previousRow(Row &row)
     return false;
 }
 
-ListEdit::Row ListEdit::rowOf(TextPosition position)
+ListEdit::Row ListEdit::rowOf(TextPosition position) const
 {
     return { position.line, m_rows.rowStartFor(position.line, position.column) };
 }
 
-ListEdit::Row ListEdit::clampedRow(Row row)
+ListEdit::Row ListEdit::clampedRow(Row row) const
 {
     row.line = std::clamp<qsizetype>(row.line, 0, m_buffer.paragraphCount() - 1);
     row.start = m_rows.rowStartFor(row.line, row.start);
@@ -390,7 +390,7 @@ ListEdit::Row ListEdit::clampedRow(Row row)
 
 // The caret position that ends a row: before the blank that wrapping left at the end of
 // a row that another row of the paragraph follows, as Qt's text widgets place it.
-qsizetype ListEdit::rowEndCaret(Row row)
+qsizetype ListEdit::rowEndCaret(Row row) const
 {
     const qsizetype end = m_rows.rowEnd(row.line, row.start);
     const QString &text = m_buffer.paragraph(row.line);
@@ -399,7 +399,7 @@ qsizetype ListEdit::rowEndCaret(Row row)
     return end;
 }
 
-TextPosition ListEdit::positionInRow(Row row, qreal x)
+TextPosition ListEdit::positionInRow(Row row, qreal x) const
 {
     const RowCache::DrawRow draw = m_rows.drawRow(row.line, row.start);
     qsizetype column = draw.offset + draw.textLine().xToCursor(x - horizontalMargin);
@@ -409,14 +409,14 @@ TextPosition ListEdit::positionInRow(Row row, qreal x)
     return m_buffer.clamped({ row.line, std::clamp(column, row.start, end) });
 }
 
-qreal ListEdit::caretX(TextPosition position)
+qreal ListEdit::caretX(TextPosition position) const
 {
     const Row row = rowOf(position);
     const RowCache::DrawRow draw = m_rows.drawRow(row.line, row.start);
     return horizontalMargin + draw.textLine().cursorToX(int(position.column - draw.offset));
 }
 
-TextPosition ListEdit::positionAt(QPoint point)
+TextPosition ListEdit::positionAt(QPoint point) const
 {
     Row row = top();
     if (point.y() < topMargin) {
@@ -429,14 +429,14 @@ TextPosition ListEdit::positionAt(QPoint point)
     return positionInRow(row, point.x());
 }
 
-std::pair<qsizetype, qsizetype> ListEdit::rowColumns(TextPosition position)
+std::pair<qsizetype, qsizetype> ListEdit::rowColumns(TextPosition position) const
 {
     position = m_buffer.clamped(position);
     const Row row = rowOf(position);
     return { row.start, m_rows.rowEnd(row.line, row.start) };
 }
 
-QRect ListEdit::positionRect(TextPosition position)
+QRect ListEdit::positionRect(TextPosition position) const
 {
     position = m_buffer.clamped(position);
     const Row target = rowOf(position);
@@ -493,7 +493,7 @@ void ListEdit::ensureCaretVisible()
     setTop(row);
 }
 
-qsizetype ListEdit::unitsBefore(qsizetype line)
+qsizetype ListEdit::unitsBefore(qsizetype line) const
 {
     qsizetype units = line;
     for (const qsizetype longLine : m_longLines) {
@@ -504,12 +504,12 @@ qsizetype ListEdit::unitsBefore(qsizetype line)
     return units;
 }
 
-qsizetype ListEdit::unitOf(Row row)
+qsizetype ListEdit::unitOf(Row row) const
 {
     return unitsBefore(row.line) + (m_rows.isLong(row.line) ? m_rows.rowIndex(row.line, row.start) : 0);
 }
 
-ListEdit::Row ListEdit::rowAtUnit(qsizetype unit)
+ListEdit::Row ListEdit::rowAtUnit(qsizetype unit) const
 {
     qsizetype extra = 0;
     for (const qsizetype longLine : m_longLines) {
@@ -525,7 +525,7 @@ ListEdit::Row ListEdit::rowAtUnit(qsizetype unit)
 }
 
 // The top row that shows the last row at the bottom.
-ListEdit::Row ListEdit::maxTop()
+ListEdit::Row ListEdit::maxTop() const
 {
     const qsizetype last = m_buffer.paragraphCount() - 1;
     Row row{ last, m_rows.rowStartFor(last, m_buffer.paragraph(last).size()) };
@@ -559,12 +559,12 @@ void ListEdit::scrollContentsBy(int, int)
     viewport()->update();
 }
 
-qsizetype ListEdit::rowCount(qsizetype line)
+qsizetype ListEdit::rowCount(qsizetype line) const
 {
     return m_rows.exactRowStarts(line).size();
 }
 
-QString ListEdit::rowText(qsizetype line, qsizetype row)
+QString ListEdit::rowText(qsizetype line, qsizetype row) const
 {
     const std::vector<qsizetype> &starts = m_rows.exactRowStarts(line);
     const QString &text = m_buffer.paragraph(line);
@@ -573,7 +573,7 @@ QString ListEdit::rowText(qsizetype line, qsizetype row)
     return text.sliced(start, end - start);
 }
 
-QString ListEdit::caretRowText()
+QString ListEdit::caretRowText() const
 {
     const Row row = rowOf(m_buffer.selectionStart());
     qsizetype end = m_rows.rowEnd(row.line, row.start);
@@ -791,7 +791,6 @@ void ListEdit::inputMethodEvent(QInputMethodEvent *event)
 
 QVariant ListEdit::inputMethodQuery(Qt::InputMethodQuery query) const
 {
-    auto *self = const_cast<ListEdit *>(this);
     const TextPosition caret = m_buffer.caret();
     const QString &paragraph = m_buffer.paragraph(caret.line);
     qsizetype from = qMax<qsizetype>(0, caret.column - surroundingWindow);
@@ -806,7 +805,7 @@ QVariant ListEdit::inputMethodQuery(Qt::InputMethodQuery query) const
     case Qt::ImHints:
         return int(Qt::ImhMultiLine);
     case Qt::ImCursorRectangle: {
-        QRect rect = self->caretRect();
+        QRect rect = caretRect();
         if (rect.isNull())
             rect = QRect(horizontalMargin, topMargin, 1, m_rowHeight);
         return rect.translated(viewport()->geometry().topLeft());

@@ -34,7 +34,7 @@ public:
     QStringList lines() const { return m_buffer.lines(); }
     QString text() const { return m_buffer.text(); }
     QString textWithCrLf() const { return m_buffer.textWithCrLf(); }
-    bool isEmpty() const { return m_buffer.paragraphCount() == 1 && m_buffer.paragraph(0).isEmpty(); }
+    bool isEmpty() const { return m_buffer.isEmpty(); }
 
     // The text becomes each line followed by a break, the caret at its end. Undoable
     // makes it one undo step; otherwise the history is cleared.
@@ -70,22 +70,22 @@ public:
     // current width, which is the viewport's less a margin on each side. Asking for them
     // finds all of them.
     qreal wrapWidth() const { return m_rows.width(); }
-    qsizetype rowCount(qsizetype line);
-    QString rowText(qsizetype line, qsizetype row);
+    qsizetype rowCount(qsizetype line) const;
+    QString rowText(qsizetype line, qsizetype row) const;
     // The first display row on screen: its paragraph and the column it starts at.
     TextPosition topRow() const { return { m_topLine, m_topStart }; }
     // The text of the display row that holds the lower end of the selection (the caret
     // when nothing is selected), without a line or paragraph separator that ends it, at
     // most 4096 units.
-    QString caretRowText();
+    QString caretRowText() const;
     // The area's position for a point of the viewport.
-    TextPosition positionAt(QPoint point);
+    TextPosition positionAt(QPoint point) const;
     // The caret's rectangle at position in viewport coordinates, empty when its row is
     // off screen.
-    QRect positionRect(TextPosition position);
-    QRect caretRect() { return positionRect(m_buffer.caret()); }
+    QRect positionRect(TextPosition position) const;
+    QRect caretRect() const { return positionRect(m_buffer.caret()); }
     // The columns [start, end) of the display row that holds position.
-    std::pair<qsizetype, qsizetype> rowColumns(TextPosition position);
+    std::pair<qsizetype, qsizetype> rowColumns(TextPosition position) const;
 
     // The selection with CR LF breaks as text/plain, every character kept.
     QMimeData *createMimeDataFromSelection() const;
@@ -158,27 +158,28 @@ private:
 
     int rowHeight() const { return m_rowHeight; }
     int visibleRows() const;
-    bool nextRow(Row &row);
-    bool previousRow(Row &row);
-    Row rowOf(TextPosition position);
-    Row clampedRow(Row row);
-    qsizetype rowEndCaret(Row row);
+    bool nextRow(Row &row) const;
+    bool previousRow(Row &row) const;
+    Row rowOf(TextPosition position) const;
+    Row clampedRow(Row row) const;
+    qsizetype rowEndCaret(Row row) const;
     Row top() const { return { m_topLine, m_topStart }; }
-    TextPosition positionInRow(Row row, qreal x);
-    qreal caretX(TextPosition position);
+    TextPosition positionInRow(Row row, qreal x) const;
+    qreal caretX(TextPosition position) const;
     void setTop(Row row);
     void scrollRows(qsizetype rows);
     void ensureCaretVisible();
     void updateScrollBar();
-    qsizetype unitsBefore(qsizetype line);
-    qsizetype unitOf(Row row);
-    Row rowAtUnit(qsizetype unit);
-    Row maxTop();
+    qsizetype unitsBefore(qsizetype line) const;
+    qsizetype unitOf(Row row) const;
+    Row rowAtUnit(qsizetype unit) const;
+    Row maxTop() const;
     void extendSelectionTo(QPoint point);
     void scheduleIndexing();
 
     TextBuffer m_buffer;
-    RowCache m_rows{ &m_buffer };
+    // Laying out rows to answer a question changes nothing that can be seen.
+    mutable RowCache m_rows{ &m_buffer };
     // The paragraphs longer than a layout piece, which the scroll bar counts by rows.
     std::vector<qsizetype> m_longLines;
     qsizetype m_topLine = 0;
