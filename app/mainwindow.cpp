@@ -68,17 +68,6 @@ bool fileExistsAt(const QString &fileName)
     return !info.isSymLink() || info.isReadable();
 }
 
-// The addresses that loading file into the area and running "Extraire" would give. The
-// bytes of a UTF-8 file are scanned as they stand, unless they hold a character that the
-// area takes as a line break.
-QStringList addressesOfFile(const RawTextFile &file, const Progress &progress)
-{
-    const bool utf8 = file.encoding == TextEncoding::Utf8 || file.encoding == TextEncoding::System;
-    if (utf8 && !ListEdit::mayHoldAreaBreaks(QByteArrayView(file.bytes).sliced(file.bodyStart)))
-        return addressesInFile(file, progress);
-    return addressesInText(ListEdit::withAreaBreaks(decodeText(file, progress)), progress);
-}
-
 // One progress run for two steps: the first reports in its first half, the second in the
 // second half.
 Progress halfOf(const Progress &progress, qint64 half)
@@ -122,11 +111,6 @@ MainWindow::MainWindow(const QString &fileToOpen, QWidget *parent)
     style->setParent(this);
     m_listEdit->setStyle(style);
     m_listEdit->viewport()->setStyle(style);
-    // The selection shows only while the area has the focus.
-    QPalette palette = m_listEdit->palette();
-    palette.setColor(QPalette::Inactive, QPalette::Highlight, palette.color(QPalette::Base));
-    palette.setColor(QPalette::Inactive, QPalette::HighlightedText, palette.color(QPalette::Text));
-    m_listEdit->setPalette(palette);
 
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
@@ -304,16 +288,16 @@ void MainWindow::updateEditActions()
 {
     const bool focused = m_listEdit->hasFocus();
     const QMimeData *clipboard = QGuiApplication::clipboard()->mimeData();
-    m_selectAllAction->setEnabled(focused && !m_listEdit->document()->isEmpty());
+    m_selectAllAction->setEnabled(focused && !m_listEdit->isEmpty());
     m_pasteAction->setEnabled(focused && clipboard && clipboard->hasText());
-    m_copyAction->setEnabled(focused && m_listEdit->textCursor().hasSelection());
+    m_copyAction->setEnabled(focused && m_listEdit->hasSelection());
 }
 
 // The text area's own copy, run here so that running out of memory reaches the error box.
 // An empty selection leaves the clipboard alone.
 void MainWindow::copySelection()
 {
-    if (!m_listEdit->textCursor().hasSelection())
+    if (!m_listEdit->hasSelection())
         return;
     QGuiApplication::clipboard()->setMimeData(m_listEdit->createMimeDataFromSelection());
 }
@@ -359,7 +343,7 @@ void MainWindow::storeSession()
 // before the list is touched, so a failure or a cancel changes nothing.
 void MainWindow::loadFile(const QString &fileName, const std::function<void()> &remember)
 {
-    ProgressGuard guard(m_listEdit);
+    ProgressGuard guard(this);
     if (!m_autoExtractEntry->isChecked()) {
         const Progress progress = guard.step(readingLabel);
         const RawTextFile file = readTextFile(fileName, halfOf(progress, 0));
@@ -372,7 +356,7 @@ void MainWindow::loadFile(const QString &fileName, const std::function<void()> &
     }
 
     RawTextFile file = readTextFile(fileName, guard.step(readingLabel));
-    const QStringList addresses = addressesOfFile(file, guard.step(extractingLabel));
+    const QStringList addresses = addressesInFile(file, guard.step(extractingLabel));
     if (remember) {
         try {
             remember();
@@ -411,7 +395,7 @@ void MainWindow::saveList()
         returnFromDialog();
         if (answer != QDialog::Accepted)
             return;
-        ProgressGuard guard(m_listEdit);
+        ProgressGuard guard(this);
         writeTextFile(m_saveDialog->selectedFiles().constFirst(), m_listEdit->textWithCrLf(),
                       m_listEncoding, guard.step(savingLabel));
     });
@@ -445,7 +429,7 @@ void MainWindow::copyList()
 void MainWindow::sortList()
 {
     runHandler([this] {
-        ProgressGuard guard(m_listEdit);
+        ProgressGuard guard(this);
         QStringList lines = m_listEdit->lines();
         sortLines(lines, guard.step(sortingLabel));
         m_listEdit->setLines(lines);
@@ -456,7 +440,7 @@ void MainWindow::sortList()
 void MainWindow::extract()
 {
     runHandler([this] {
-        ProgressGuard guard(m_listEdit);
+        ProgressGuard guard(this);
         const QStringList addresses =
                 addressesInText(m_listEdit->text(), guard.step(extractingLabel));
         m_listEncoding = TextEncoding::System;

@@ -141,7 +141,9 @@ public:
         QDragEnterEvent enter(pos.toPoint(), Qt::CopyAction, &mimeData, Qt::NoButton,
                               Qt::NoModifier);
         QCoreApplication::sendEvent(m_listEdit->viewport(), &enter);
-        const int revision = m_listEdit->document()->revision();
+        bool changed = false;
+        const QMetaObject::Connection watch = QObject::connect(
+                m_listEdit, &ListEdit::textChanged, [&changed] { changed = true; });
         QDropEvent drop(pos, Qt::CopyAction, &mimeData, Qt::NoButton, Qt::NoModifier);
         QCoreApplication::sendEvent(m_listEdit->viewport(), &drop);
         if (!drop.isAccepted()) {
@@ -151,7 +153,8 @@ public:
         // The window may take the drop at once and load the file later.
         do
             settle();
-        while (m_listEdit->document()->revision() == revision);
+        while (!changed);
+        QObject::disconnect(watch);
     }
 
     qint64 lineCount() const { return m_listEdit->lineCount(); }

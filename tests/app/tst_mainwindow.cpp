@@ -18,8 +18,6 @@
 #include <QSignalSpy>
 #include <QStyle>
 #include <QTest>
-#include <QTextBlock>
-#include <QTextLayout>
 #include <QWindow>
 
 using namespace Qt::Literals::StringLiterals;
@@ -319,7 +317,7 @@ void TestMainWindow::menuOpens()
         break;
     }
     case MenuOpening::MenuKey: {
-        const QPoint caret = m_listEdit->cursorRect().center();
+        const QPoint caret = m_listEdit->caretRect().center();
         QContextMenuEvent event(QContextMenuEvent::Keyboard, caret, viewport->mapToGlobal(caret));
         QCoreApplication::sendEvent(m_listEdit, &event);
         break;
@@ -407,7 +405,7 @@ void TestMainWindow::shortcutKeys()
 
     // Ctrl+A selects everything, and Ctrl+C copies it with CR LF breaks.
     QTest::keyClick(m_listEdit, Qt::Key_A, Qt::ControlModifier);
-    QCOMPARE(m_listEdit->textCursor().selectedText().size(), 7);
+    QCOMPARE(m_listEdit->selectedText().size(), 7);
     QTest::keyClick(m_listEdit, Qt::Key_C, Qt::ControlModifier);
     QCOMPARE(clipboard->text(), QStringLiteral("a@b\r\nc@d"));
 
@@ -482,7 +480,7 @@ void TestMainWindow::copyList()
     QCOMPARE(caption, ProgramIdentity().title());
     QCOMPARE(QGuiApplication::clipboard()->text(), clipboard);
     QCOMPARE(m_window->focusWidget(), m_listEdit);
-    QCOMPARE(m_listEdit->textCursor().selectedText().size(), text.size());
+    QCOMPARE(m_listEdit->selectedText().size(), text.size());
 }
 
 static void typeFileName(QFileDialog *dialog, const QString &name)
@@ -596,14 +594,11 @@ void TestMainWindow::lineClick()
     for (int i = 0; i < 60; ++i)
         line += QStringLiteral("mot%1 ").arg(i);
     setText(QStringLiteral("premier@ligne\n") + line + QStringLiteral("\nc@d\ne@f\ng@h"));
-    QTRY_VERIFY(m_listEdit->document()->findBlockByNumber(1).layout()->lineCount() >= 3);
+    QVERIFY(m_listEdit->rowCount(1) >= 3);
 
-    const QTextBlock block = m_listEdit->document()->findBlockByNumber(1);
-    const QTextLine row = block.layout()->lineAt(1);
-    const QString rowText = line.mid(row.textStart(), row.textLength());
-    QTextCursor cursor(block);
-    cursor.setPosition(block.position() + row.textStart() + 2);
-    const QPoint inRow = m_listEdit->cursorRect(cursor).center();
+    const QString rowText = m_listEdit->rowText(1, 1);
+    const qsizetype rowStart = m_listEdit->rowText(1, 0).size();
+    const QPoint inRow = m_listEdit->positionRect({ 1, rowStart + 2 }).center();
 
     QTest::mouseClick(m_listEdit->viewport(), Qt::LeftButton, {}, inRow);
     QCOMPARE(m_window->windowTitle(), rowText);
@@ -620,13 +615,11 @@ void TestMainWindow::lineClick()
     QCOMPARE(m_window->windowTitle(), QStringLiteral("x"));
 
     // A selection dragged from the fifth line up to the second shows the second line.
-    auto centreOf = [this](int blockNumber) {
-        return m_listEdit->cursorRect(QTextCursor(m_listEdit->document()->findBlockByNumber(blockNumber))).center();
-    };
+    auto centreOf = [this](qsizetype line) { return m_listEdit->positionRect({ line, 0 }).center(); };
     QTest::mousePress(m_listEdit->viewport(), Qt::LeftButton, {}, centreOf(4));
     QTest::mouseMove(m_listEdit->viewport(), centreOf(0));
     QTest::mouseRelease(m_listEdit->viewport(), Qt::LeftButton, {}, centreOf(0));
-    QVERIFY(m_listEdit->textCursor().hasSelection());
+    QVERIFY(m_listEdit->hasSelection());
     QCOMPARE(m_window->windowTitle(), QStringLiteral("premier@ligne"));
 
     // Keyboard moves of the caret do not change the title.
@@ -639,7 +632,7 @@ void TestMainWindow::lineClickSpecialRows()
     createShownWindow();
     setText(QStringLiteral("a [*] b\n"));
     QTest::mouseClick(m_listEdit->viewport(), Qt::LeftButton, {},
-                      m_listEdit->cursorRect(QTextCursor(m_listEdit->document()->firstBlock())).center());
+                      m_listEdit->positionRect({ 0, 0 }).center());
     // The placeholder of the modified mark is shown as it stands in the row.
     QCOMPARE(m_window->windowHandle()->title(), QStringLiteral("a [*] b"));
 

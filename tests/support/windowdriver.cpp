@@ -202,5 +202,5 @@ QByteArray WindowDriver::savedBytes()
 
 void WindowDriver::setText(const QString &text)
 {
-    m_listEdit->setPlainText(text);
+    m_listEdit->setLoadedText(text);
 }

@@ -1,0 +1,572 @@
+#include "worklist/textbuffer.h"
+
+#include <QTextBoundaryFinder>
+#include <QThreadPool>
+
+#include <algorithm>
+#include <utility>
+
+using namespace Qt::Literals::StringLiterals;
+
+namespace {
+
+// Grapheme and word boundaries are found in a window around the position, so that a
+// move in a line of tens of megabytes does not scan the whole line. Clusters and words
+// are far shorter than the window.
+constexpr qsizetype boundaryWindow = 1024;
+
+struct Window
+{
+    qsizetype from;
+    QStringView text;
+};
+
+Window windowAround(QStringView line, qsizetype pos)
+{
+    if (line.size() <= 4 * boundaryWindow)
+        return { 0, line };
+    qsizetype from = qMax<qsizetype>(0, pos - boundaryWindow);
+    qsizetype to = qMin(line.size(), pos + boundaryWindow);
+    if (from > 0 && line.at(from).isLowSurrogate())
+        --from;
+    if (to < line.size() && line.at(to).isLowSurrogate())
+        ++to;
+    return { from, line.sliced(from, to - from) };
+}
+
+bool insidePair(QStringView line, qsizetype column)
+{
+    return column > 0 && column < line.size() && line.at(column).isLowSurrogate()
+            && line.at(column - 1).isHighSurrogate();
+}
+
+// The punctuation that Qt's text widgets stop at when they move by words.
+bool isWordSeparator(QChar c)
+{
+    switch (c.unicode()) {
+    case '.': case ',': case '?': case '!': case '@': case '#': case '$': case ':':
+    case ';': case '-': case '<': case '>': case '[': case ']': case '(': case ')':
+    case '{': case '}': case '=': case '/': case '+': case '%': case '&': case '^':
+    case '*': case '\'': case '"': case '`': case '~': case '|': case '\\':
+        return true;
+    default:
+        return false;
+    }
+}
+
+bool holdsBreak(QStringView text)
+{
+    return text.contains(u'\n') || text.contains(u'\r');
+}
+
+// Freeing a million lines takes tens of milliseconds, which a replacement of the whole
+// list need not wait for: a large array that nothing else shares goes to a worker thread.
+void releaseLater(QStringList lines)
+{
+    if (lines.size() < 100000)
+        return;
+    QThreadPool::globalInstance()->start([lines = std::move(lines)]() mutable { lines = QStringList(); });
+}
+
+} // namespace
+
+const QString &TextBuffer::paragraph(qsizetype index) const
+{
+    static const QString empty;
+    return index >= 0 && index < m_lines.size() ? m_lines.at(index) : empty;
+}
+
+TextPosition TextBuffer::end() const
+{
+    const qsizetype last = paragraphCount() - 1;
+    return { last, paragraph(last).size() };
+}
+
+QString TextBuffer::text() const
+{
+    QString text = m_lines.join(u'\n');
+    if (m_openEnd && !m_lines.isEmpty())
+        text += u'\n';
+    return text;
+}
+
+QString TextBuffer::textWithCrLf() const
+{
+    QString text = m_lines.join(u"\r\n");
+    if (m_openEnd && !m_lines.isEmpty())
+        text += u"\r\n";
+    return text;
+}
+
+QString TextBuffer::normalizedBreaks(QStringView text)
+{
+    QString result;
+    result.reserve(text.size());
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text.at(i);
+        if (c == u'\r') {
+            if (i + 1 < text.size() && text.at(i + 1) == u'\n')
+                ++i;
+            result += u'\n';
+        } else if (c.isNull()) {
+            result += u' ';
+        } else {
+            result += c;
+        }
+    }
+    return result;
+}
+
+TextChange TextBuffer::replaceAll(QStringList lines, bool openEnd)
+{
+    TextChange change{ true, 0, paragraphCount(), 0, 0, true, {}, {}, {} };
+    releaseLater(std::exchange(m_lines, std::move(lines)));
+    m_openEnd = openEnd || m_lines.isEmpty();
+    change.insertedLines = paragraphCount();
+    m_starts.clear();
+    m_typingOpen = false;
+    return change;
+}
+
+QStringList TextBuffer::splitAtBreaks(QStringList lines)
+{
+    if (std::none_of(lines.cbegin(), lines.cend(), [](const QString &l) { return holdsBreak(l); }))
+        return lines;
+    QStringList split;
+    for (const QString &l : std::as_const(lines))
+        split += normalizedBreaks(l).split(u'\n');
+    return split;
+}
+
+TextChange TextBuffer::setLines(QStringList lines, ReplaceMode mode)
+{
+    Step step;
+    step.whole = true;
+    step.caretBefore = m_caret;
+    step.anchorBefore = m_anchor;
+    step.otherOpenEnd = m_openEnd;
+    const qsizetype before = paragraphCount();
+    if (mode == ReplaceMode::Undoable)
+        step.otherLines = std::move(m_lines);
+    TextChange change = replaceAll(std::move(lines), true);
+    change.removedLines = before;
+    m_caret = m_anchor = end();
+    if (mode == ReplaceMode::Undoable) {
+        step.caretAfter = m_caret;
+        step.anchorAfter = m_anchor;
+        pushStep(std::move(step));
+    } else {
+        clearHistory();
+    }
+    return change;
+}
+
+TextChange TextBuffer::loadText(const QString &text)
+{
+    qsizetype pos = 0;
+    bool same = true;
+    for (qsizetype i = 0, count = paragraphCount(); i < count && same; ++i) {
+        const QString &p = paragraph(i);
+        same = text.size() - pos >= p.size() && QStringView(text).sliced(pos, p.size()) == p;
+        pos += p.size();
+        if (same && i + 1 < count)
+            same = pos < text.size() && text.at(pos++) == u'\n';
+    }
+    if (same && pos == text.size())
+        return {};
+    return loadParagraphs(text.split(u'\n'));
+}
+
+TextChange TextBuffer::loadParagraphs(QStringList paragraphs)
+{
+    if (paragraphs.isEmpty())
+        paragraphs.append(QString());
+    if (paragraphs.size() == paragraphCount()) {
+        bool same = true;
+        for (qsizetype i = 0; i < paragraphs.size() && same; ++i)
+            same = paragraphs.at(i) == paragraph(i);
+        if (same)
+            return {};
+    }
+    const bool openEnd = paragraphs.constLast().isEmpty();
+    if (openEnd)
+        paragraphs.removeLast();
+    const TextChange change = replaceAll(std::move(paragraphs), openEnd);
+    m_caret = m_anchor = {};
+    clearHistory();
+    return change;
+}
+
+QString TextBuffer::textBetween(TextPosition from, TextPosition to) const
+{
+    if (from.line == to.line)
+        return paragraph(from.line).sliced(from.column, to.column - from.column);
+    QString text = paragraph(from.line).sliced(from.column);
+    for (qsizetype i = from.line + 1; i < to.line; ++i) {
+        text += u'\n';
+        text += paragraph(i);
+    }
+    text += u'\n';
+    text += QStringView(paragraph(to.line)).left(to.column);
+    return text;
+}
+
+QString TextBuffer::selectedText() const
+{
+    return textBetween(selectionStart(), selectionEnd());
+}
+
+QString TextBuffer::selectedTextWithCrLf() const
+{
+    QString text = selectedText();
+    return text.replace(u'\n', "\r\n"_L1);
+}
+
+TextPosition TextBuffer::snapped(TextPosition position) const
+{
+    if (insidePair(paragraph(position.line), position.column))
+        --position.column;
+    return position;
+}
+
+TextPosition TextBuffer::clamped(TextPosition position) const
+{
+    position.line = std::clamp<qsizetype>(position.line, 0, paragraphCount() - 1);
+    position.column = std::clamp<qsizetype>(position.column, 0, paragraph(position.line).size());
+    return snapped(position);
+}
+
+void TextBuffer::setCaret(TextPosition position, bool keepAnchor)
+{
+    m_caret = clamped(position);
+    if (!keepAnchor)
+        m_anchor = m_caret;
+    m_typingOpen = false;
+}
+
+void TextBuffer::setSelection(TextPosition anchor, TextPosition caret)
+{
+    m_anchor = clamped(anchor);
+    m_caret = clamped(caret);
+    m_typingOpen = false;
+}
+
+void TextBuffer::selectAll()
+{
+    setSelection({}, end());
+}
+
+TextPosition TextBuffer::nextCharacter(TextPosition position) const
+{
+    const QString &line = paragraph(position.line);
+    if (position.column >= line.size()) {
+        if (position.line + 1 < paragraphCount())
+            return { position.line + 1, 0 };
+        return position;
+    }
+    const Window window = windowAround(line, position.column);
+    QTextBoundaryFinder finder(QTextBoundaryFinder::Grapheme, window.text);
+    finder.setPosition(position.column - window.from);
+    const qsizetype next = finder.toNextBoundary();
+    return snapped({ position.line, next < 0 ? window.from + window.text.size() : window.from + next });
+}
+
+TextPosition TextBuffer::previousCharacter(TextPosition position) const
+{
+    if (position.column <= 0) {
+        if (position.line > 0)
+            return { position.line - 1, paragraph(position.line - 1).size() };
+        return position;
+    }
+    const Window window = windowAround(paragraph(position.line), position.column);
+    QTextBoundaryFinder finder(QTextBoundaryFinder::Grapheme, window.text);
+    finder.setPosition(position.column - window.from);
+    const qsizetype previous = finder.toPreviousBoundary();
+    return snapped({ position.line, previous < 0 ? window.from : window.from + previous });
+}
+
+TextPosition TextBuffer::nextWord(TextPosition position) const
+{
+    const QString &line = paragraph(position.line);
+    qsizetype pos = position.column;
+    const qsizetype len = line.size();
+    if (pos >= len)
+        return position.line + 1 < paragraphCount() ? TextPosition{ position.line + 1, 0 } : position;
+    if (isWordSeparator(line.at(pos))) {
+        while (pos < len && isWordSeparator(line.at(pos)))
+            ++pos;
+    } else {
+        while (pos < len && !line.at(pos).isSpace() && !isWordSeparator(line.at(pos)))
+            ++pos;
+    }
+    while (pos < len && line.at(pos).isSpace())
+        ++pos;
+    return { position.line, pos };
+}
+
+TextPosition TextBuffer::previousWord(TextPosition position) const
+{
+    if (position.column <= 0)
+        return position.line > 0 ? TextPosition{ position.line - 1, paragraph(position.line - 1).size() }
+                                 : position;
+    const QString &line = paragraph(position.line);
+    qsizetype pos = position.column;
+    while (pos > 0 && line.at(pos - 1).isSpace())
+        --pos;
+    if (pos > 0 && isWordSeparator(line.at(pos - 1))) {
+        while (pos > 0 && isWordSeparator(line.at(pos - 1)))
+            --pos;
+    } else {
+        while (pos > 0 && !line.at(pos - 1).isSpace() && !isWordSeparator(line.at(pos - 1)))
+            --pos;
+    }
+    return { position.line, pos };
+}
+
+std::pair<TextPosition, TextPosition> TextBuffer::wordAt(TextPosition position) const
+{
+    const QString &line = paragraph(position.line);
+    if (line.isEmpty())
+        return { position, position };
+    const qsizetype probe = qMin(position.column, line.size() - 1);
+    const Window window = windowAround(line, probe);
+    QTextBoundaryFinder finder(QTextBoundaryFinder::Word, window.text);
+    finder.setPosition(probe - window.from + 1);
+    qsizetype start = finder.toPreviousBoundary();
+    finder.setPosition(probe - window.from);
+    qsizetype end = finder.toNextBoundary();
+    start = start < 0 ? window.from : window.from + start;
+    end = end < 0 ? window.from + window.text.size() : window.from + end;
+    return { snapped({ position.line, start }), snapped({ position.line, end }) };
+}
+
+TextPosition TextBuffer::positionAfter(TextPosition start, QStringView text) const
+{
+    const qsizetype lastBreak = text.lastIndexOf(u'\n');
+    if (lastBreak < 0)
+        return { start.line, start.column + text.size() };
+    return { start.line + text.count(u'\n'), text.size() - lastBreak - 1 };
+}
+
+void TextBuffer::linesChangedFrom(qsizetype line) const
+{
+    if (qsizetype(m_starts.size()) > line + 1)
+        m_starts.resize(line + 1);
+}
+
+TextChange TextBuffer::replaceRange(TextPosition from, TextPosition to, QStringView text)
+{
+    if (to.line == m_lines.size()) {
+        // The empty last paragraph becomes a real entry while it is edited.
+        m_lines.append(QString());
+        m_openEnd = false;
+    }
+    TextChange change{ true, from.line, to.line - from.line + 1, 1, from.column, false, from,
+                       textBetween(from, to), text.toString() };
+    if (from.line == to.line && !text.contains(u'\n')) {
+        m_lines[from.line].replace(from.column, to.column - from.column, text.data(), text.size());
+    } else {
+        const QString tail = m_lines.at(to.line).sliced(to.column);
+        const QList<QStringView> pieces = text.split(u'\n');
+        const qsizetype oldCount = change.removedLines;
+        const qsizetype newCount = pieces.size();
+        m_lines[from.line].truncate(from.column);
+        m_lines[from.line] += pieces.constFirst();
+        if (newCount > oldCount)
+            m_lines.insert(from.line + oldCount, newCount - oldCount, QString());
+        else if (newCount < oldCount)
+            m_lines.remove(from.line + newCount, oldCount - newCount);
+        for (qsizetype k = 1; k < newCount; ++k)
+            m_lines[from.line + k] = pieces.at(k).toString();
+        m_lines[from.line + newCount - 1] += tail;
+        change.insertedLines = newCount;
+    }
+    if (!m_openEnd && m_lines.constLast().isEmpty()) {
+        m_lines.removeLast();
+        m_openEnd = true;
+    }
+    linesChangedFrom(from.line);
+    return change;
+}
+
+void TextBuffer::pushStep(Step step)
+{
+    m_undo.push_back(std::move(step));
+    m_redo.clear();
+}
+
+TextChange TextBuffer::edit(TextPosition from, TextPosition to, QStringView normalized, bool typing)
+{
+    Step step;
+    step.typing = typing;
+    step.caretBefore = m_caret;
+    step.anchorBefore = m_anchor;
+    const TextChange change = replaceRange(from, to, normalized);
+    step.start = from;
+    step.removed = change.removed;
+    step.inserted = change.inserted;
+    m_caret = m_anchor = snapped(positionAfter(from, normalized));
+    step.caretAfter = step.anchorAfter = m_caret;
+
+    const bool hasBreak = normalized.contains(u'\n');
+    if (typing && m_typingOpen && !m_undo.empty() && m_undo.back().typing && step.removed.isEmpty()
+        && !hasBreak && positionAfter(m_undo.back().start, m_undo.back().inserted) == from) {
+        Step &last = m_undo.back();
+        last.inserted += step.inserted;
+        last.caretAfter = step.caretAfter;
+        last.anchorAfter = step.anchorAfter;
+        m_redo.clear();
+    } else {
+        pushStep(std::move(step));
+    }
+    m_typingOpen = typing && !hasBreak;
+    return change;
+}
+
+TextChange TextBuffer::insert(QStringView text, InsertKind kind)
+{
+    if (text.isEmpty() && !hasSelection())
+        return {};
+    const QString normalized = normalizedBreaks(text);
+    return edit(selectionStart(), selectionEnd(), normalized, kind == InsertKind::Typing);
+}
+
+TextChange TextBuffer::removeSelection()
+{
+    if (!hasSelection())
+        return {};
+    return edit(selectionStart(), selectionEnd(), {}, false);
+}
+
+TextChange TextBuffer::deleteBackward()
+{
+    if (hasSelection())
+        return removeSelection();
+    if (m_caret == TextPosition{})
+        return {};
+    TextPosition from = m_caret;
+    if (from.column == 0) {
+        from = { from.line - 1, paragraph(from.line - 1).size() };
+    } else {
+        const QString &line = paragraph(from.line);
+        --from.column;
+        if (from.column > 0 && line.at(from.column).isLowSurrogate()
+            && line.at(from.column - 1).isHighSurrogate())
+            --from.column;
+    }
+    return edit(from, m_caret, {}, false);
+}
+
+TextChange TextBuffer::deleteForward()
+{
+    if (hasSelection())
+        return removeSelection();
+    const TextPosition to = nextCharacter(m_caret);
+    if (to == m_caret)
+        return {};
+    return edit(m_caret, to, {}, false);
+}
+
+TextChange TextBuffer::deleteWordBackward()
+{
+    if (hasSelection())
+        return removeSelection();
+    const TextPosition from = previousWord(m_caret);
+    if (from == m_caret)
+        return {};
+    return edit(from, m_caret, {}, false);
+}
+
+TextChange TextBuffer::deleteWordForward()
+{
+    if (hasSelection())
+        return removeSelection();
+    const TextPosition to = nextWord(m_caret);
+    if (to == m_caret)
+        return {};
+    return edit(m_caret, to, {}, false);
+}
+
+TextChange TextBuffer::undo()
+{
+    if (m_undo.empty())
+        return {};
+    Step step = std::move(m_undo.back());
+    m_undo.pop_back();
+    TextChange change;
+    if (step.whole)
+        change = swapLines(step);
+    else
+        change = replaceRange(step.start, positionAfter(step.start, step.inserted), step.removed);
+    m_caret = step.caretBefore;
+    m_anchor = step.anchorBefore;
+    m_typingOpen = false;
+    m_redo.push_back(std::move(step));
+    return change;
+}
+
+// Moving the arrays keeps each version unshared, so that the next edit copies nothing.
+TextChange TextBuffer::swapLines(Step &step)
+{
+    const qsizetype before = paragraphCount();
+    QStringList current = std::move(m_lines);
+    const bool openEnd = m_openEnd;
+    TextChange change = replaceAll(std::move(step.otherLines), step.otherOpenEnd);
+    change.removedLines = before;
+    step.otherLines = std::move(current);
+    step.otherOpenEnd = openEnd;
+    return change;
+}
+
+TextChange TextBuffer::redo()
+{
+    if (m_redo.empty())
+        return {};
+    Step step = std::move(m_redo.back());
+    m_redo.pop_back();
+    TextChange change;
+    if (step.whole)
+        change = swapLines(step);
+    else
+        change = replaceRange(step.start, positionAfter(step.start, step.removed), step.inserted);
+    m_caret = step.caretAfter;
+    m_anchor = step.anchorAfter;
+    m_typingOpen = false;
+    m_undo.push_back(std::move(step));
+    return change;
+}
+
+void TextBuffer::clearHistory()
+{
+    for (std::vector<Step> *steps : { &m_undo, &m_redo }) {
+        for (Step &step : *steps)
+            releaseLater(std::move(step.otherLines));
+        steps->clear();
+    }
+    m_typingOpen = false;
+}
+
+qsizetype TextBuffer::offsetOf(TextPosition position) const
+{
+    if (m_starts.empty())
+        m_starts.push_back(0);
+    while (qsizetype(m_starts.size()) <= position.line) {
+        const qsizetype i = m_starts.size() - 1;
+        m_starts.push_back(m_starts.back() + paragraph(i).size() + 1);
+    }
+    return m_starts.at(position.line) + position.column;
+}
+
+qsizetype TextBuffer::characterCount() const
+{
+    return offsetOf(end());
+}
+
+TextPosition TextBuffer::positionAt(qsizetype offset) const
+{
+    const qsizetype total = characterCount();
+    offset = std::clamp<qsizetype>(offset, 0, total);
+    const auto it = std::upper_bound(m_starts.cbegin(), m_starts.cend(), offset);
+    const qsizetype line = (it - m_starts.cbegin()) - 1;
+    return clamped({ line, offset - m_starts.at(line) });
+}
