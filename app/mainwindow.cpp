@@ -346,10 +346,11 @@ void MainWindow::loadFile(const QString &fileName, const std::function<void()> &
     ProgressGuard guard(this);
     if (!m_autoExtractEntry->isChecked()) {
         const Progress progress = guard.step(readingLabel);
-        const RawTextFile file = readTextFile(fileName, halfOf(progress, 0));
-        const QString text = decodeText(file, halfOf(progress, 1));
+        RawTextFile file = readTextFile(fileName, halfOf(progress, 0));
+        QStringList paragraphs = decodeParagraphs(file, halfOf(progress, 1));
         m_listEncoding = file.encoding;
-        m_listEdit->setLoadedText(text);
+        file = RawTextFile();
+        m_listEdit->loadParagraphs(std::move(paragraphs));
         if (remember)
             remember();
         return;
@@ -362,7 +363,7 @@ void MainWindow::loadFile(const QString &fileName, const std::function<void()> &
             remember();
         } catch (...) {
             m_listEncoding = file.encoding;
-            m_listEdit->setLoadedText(decodeText(file));
+            m_listEdit->loadParagraphs(decodeParagraphs(file));
             throw;
         }
     }

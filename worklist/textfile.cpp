@@ -256,6 +256,41 @@ QString decodeText(const RawTextFile &file, const Progress &progress)
     return text;
 }
 
+// CR and LF are bytes that no multi-byte character of UTF-8 holds, so each line of the
+// body decodes alone as it decodes within the whole body.
+QStringList decodeParagraphs(const RawTextFile &file, const Progress &progress)
+{
+    if (file.encoding == TextEncoding::Utf16LittleEndian
+        || file.encoding == TextEncoding::Utf16BigEndian)
+        return decodeText(file, progress).split(u'\n');
+
+    const char *const begin = file.bytes.constData() + file.bodyStart;
+    const char *const end = file.bytes.constData() + file.bytes.size();
+    QStringList paragraphs;
+    // About one line in forty bytes of text; a list grows by doubling beyond that.
+    paragraphs.reserve((end - begin) / 40 + 1);
+    qsizetype nextReport = 0;
+    for (const char *p = begin;;) {
+        const auto *lf = static_cast<const char *>(std::memchr(p, '\n', size_t(end - p)));
+        const char *lineEnd = lf ? lf : end;
+        const auto *cr = static_cast<const char *>(std::memchr(p, '\r', size_t(lineEnd - p)));
+        if (cr)
+            lineEnd = cr;
+        QString line = decodeUtf8(QByteArrayView(p, lineEnd));
+        if (std::memchr(p, 0, size_t(lineEnd - p)))
+            line.replace(QChar(0), QChar(u' '));
+        paragraphs.append(std::move(line));
+        if (lineEnd == end)
+            break;
+        p = lineEnd + (cr && lineEnd + 1 < end && lineEnd[1] == '\n' ? 2 : 1);
+        if (p - begin >= nextReport) {
+            reportProgress(progress, p - begin, end - begin);
+            nextReport = p - begin + chunkBytes;
+        }
+    }
+    return paragraphs;
+}
+
 void writeTextFile(const QString &fileName, QStringView text, TextEncoding encoding,
                    const Progress &progress)
 {

@@ -5,6 +5,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QStringList>
 #include <QStringView>
 
 // The bytes of a text file with the encoding found from its mark; the body starts after
@@ -24,6 +25,9 @@ RawTextFile readTextFile(const QString &fileName, const Progress &progress = {})
 RawTextFile rawTextFromBytes(QByteArray bytes);
 // The decoded body: every CR LF, lone CR and lone LF becomes one '\n', U+0000 a space.
 QString decodeText(const RawTextFile &file, const Progress &progress = {});
+// The same cut at its breaks, decodeText(file).split(u'\n'), decoded line by line so that
+// the whole text is never held besides its lines.
+QStringList decodeParagraphs(const RawTextFile &file, const Progress &progress = {});
 
 // Writes text (CR LF breaks) in encoding, after the encoding's mark (the system encoding
 // has the UTF-8 mark). The target is replaced atomically; on failure it is left as it

@@ -49,6 +49,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     require(!text.contains(u'\r'), "decoded text holds no CR");
     require(text == withConvertedBreaks(decodedUnits(file)),
             "every CR LF, lone CR and lone LF becomes one break");
+    require(decodeParagraphs(file) == text.split(u'\n'),
+            "the text decoded line by line is the decoded text cut at its breaks");
 
     const QStringList plain = plainExtraction(text);
     require(addressesInText(text) == plain,

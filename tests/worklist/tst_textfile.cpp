@@ -154,6 +154,7 @@ void TestTextFile::load()
     const RawTextFile fromBytes = rawTextFromBytes(bytes);
     QCOMPARE(fromBytes.encoding, encoding);
     QCOMPARE(decodeText(fromBytes), text);
+    QCOMPARE(decodeParagraphs(fromBytes), text.split(u'\n'));
 }
 
 void TestTextFile::save_data()
