@@ -320,12 +320,13 @@ void MainWindow::restoreSession(const QString &fileToOpen)
     restorePlacement(this, profile);
     restoreOptions(this, profile);
     if (!fileToOpen.isEmpty()) {
-        handleDrop({ fullPath(fileToOpen) });
+        const QString fileName = fullPath(fileToOpen);
+        loadFile(fileName, ReplaceMode::NotRecorded, [&fileName] { rememberFile(fileName); });
         return;
     }
     const QString fileName = profile.value(importSection, importKey);
     if (fileExistsAt(fileName))
-        loadFile(fileName);
+        loadFile(fileName, ReplaceMode::NotRecorded);
 }
 
 void MainWindow::storeSession()
@@ -340,8 +341,11 @@ void MainWindow::storeSession()
 // "Extraire" would give, without putting the whole text into the area first. remember runs
 // once the file has been read and before the addresses go in; when it fails, the list
 // holds the file's lines, as when "Extraire" has not run. The file is read and decoded
-// before the list is touched, so a failure or a cancel changes nothing.
-void MainWindow::loadFile(const QString &fileName, const std::function<void()> &remember)
+// before the list is touched, so a failure or a cancel changes nothing. A drop can be
+// undone (mode), as "Extraire" and "Trier la liste" can: Ctrl+Z brings the list back as it
+// was before.
+void MainWindow::loadFile(const QString &fileName, ReplaceMode mode,
+                          const std::function<void()> &remember)
 {
     ProgressGuard guard(this);
     if (!m_autoExtractEntry->isChecked()) {
@@ -350,7 +354,7 @@ void MainWindow::loadFile(const QString &fileName, const std::function<void()> &
         QStringList paragraphs = decodeParagraphs(file, halfOf(progress, 1));
         m_listEncoding = file.encoding;
         file = RawTextFile();
-        m_listEdit->loadParagraphs(std::move(paragraphs));
+        m_listEdit->loadParagraphs(std::move(paragraphs), mode);
         if (remember)
             remember();
         return;
@@ -363,14 +367,14 @@ void MainWindow::loadFile(const QString &fileName, const std::function<void()> &
             remember();
         } catch (...) {
             m_listEncoding = file.encoding;
-            m_listEdit->loadParagraphs(decodeParagraphs(file));
+            m_listEdit->loadParagraphs(decodeParagraphs(file), mode);
             throw;
         }
     }
     // Freed before the area takes the list, which is when memory use peaks.
     file = RawTextFile();
     m_listEncoding = TextEncoding::System;
-    m_listEdit->setLines(addresses);
+    m_listEdit->setLines(addresses, mode);
 }
 
 void MainWindow::endSession()
@@ -433,7 +437,7 @@ void MainWindow::sortList()
         ProgressGuard guard(this);
         QStringList lines = m_listEdit->lines();
         sortLines(lines, guard.step(sortingLabel));
-        m_listEdit->setLines(lines);
+        m_listEdit->setLines(lines, ReplaceMode::Undoable);
     });
 }
 
@@ -445,7 +449,7 @@ void MainWindow::extract()
         const QStringList addresses =
                 addressesInText(m_listEdit->text(), guard.step(extractingLabel));
         m_listEncoding = TextEncoding::System;
-        m_listEdit->setLines(addresses);
+        m_listEdit->setLines(addresses, ReplaceMode::Undoable);
     });
 }
 
@@ -468,7 +472,12 @@ void MainWindow::handleDrop(const QStringList &files)
     if (files.isEmpty())
         return;
     const QString &fileName = files.constFirst();
-    loadFile(fileName, [&fileName] { Profile().setValue(importSection, importKey, fileName); });
+    loadFile(fileName, ReplaceMode::Undoable, [&fileName] { rememberFile(fileName); });
+}
+
+void MainWindow::rememberFile(const QString &fileName)
+{
+    Profile().setValue(importSection, importKey, fileName);
 }
 
 void MainWindow::showClickedRow()

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "base/textencoding.h"
+#include "worklist/textbuffer.h"
 
 #include <QHash>
 #include <QPoint>
@@ -74,8 +75,10 @@ private:
     bool filterListEditEvent(QEvent *event);
     bool filterViewportEvent(QMouseEvent *event);
     void setTitle(const QString &title);
-    void loadFile(const QString &fileName, const std::function<void()> &remember = {});
+    void loadFile(const QString &fileName, ReplaceMode mode,
+                  const std::function<void()> &remember = {});
     void handleDrop(const QStringList &files);
+    static void rememberFile(const QString &fileName);
 
     ListEdit *m_listEdit;
     QMenu *m_contextMenu;

@@ -200,10 +200,10 @@ void ListEdit::setLoadedText(const QString &text)
     finish(before, m_buffer.loadText(text));
 }
 
-void ListEdit::loadParagraphs(QStringList paragraphs)
+void ListEdit::loadParagraphs(QStringList paragraphs, ReplaceMode mode)
 {
     const State before = state();
-    finish(before, m_buffer.loadParagraphs(std::move(paragraphs)));
+    finish(before, m_buffer.loadParagraphs(std::move(paragraphs), mode));
 }
 
 void ListEdit::setCaretPosition(TextPosition position, bool keepAnchor)

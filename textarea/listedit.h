@@ -42,7 +42,7 @@ public:
     // A load: the text with '\n' breaks, or its paragraphs; the caret at the start. The
     // same text as now changes nothing, not even the caret or the scroll position.
     void setLoadedText(const QString &text);
-    void loadParagraphs(QStringList paragraphs);
+    void loadParagraphs(QStringList paragraphs, ReplaceMode mode = ReplaceMode::NotRecorded);
 
     TextPosition caretPosition() const { return m_buffer.caret(); }
     TextPosition anchorPosition() const { return m_buffer.anchor(); }

@@ -140,6 +140,14 @@ QStringList TextBuffer::splitAtBreaks(QStringList lines)
 
 TextChange TextBuffer::setLines(QStringList lines, ReplaceMode mode)
 {
+    return replaceWhole(std::move(lines), true, CaretAt::End, mode);
+}
+
+// Both kinds of whole replacement: the old lines go into the undo step, or are let go
+// with the history.
+TextChange TextBuffer::replaceWhole(QStringList lines, bool openEnd, CaretAt caret,
+                                    ReplaceMode mode)
+{
     Step step;
     step.whole = true;
     step.caretBefore = m_caret;
@@ -148,9 +156,9 @@ TextChange TextBuffer::setLines(QStringList lines, ReplaceMode mode)
     const qsizetype before = paragraphCount();
     if (mode == ReplaceMode::Undoable)
         step.otherLines = std::move(m_lines);
-    TextChange change = replaceAll(std::move(lines), true);
+    TextChange change = replaceAll(std::move(lines), openEnd);
     change.removedLines = before;
-    m_caret = m_anchor = end();
+    m_caret = m_anchor = caret == CaretAt::End ? end() : TextPosition{};
     if (mode == ReplaceMode::Undoable) {
         step.caretAfter = m_caret;
         step.anchorAfter = m_anchor;
@@ -177,7 +185,7 @@ TextChange TextBuffer::loadText(const QString &text)
     return loadParagraphs(text.split(u'\n'));
 }
 
-TextChange TextBuffer::loadParagraphs(QStringList paragraphs)
+TextChange TextBuffer::loadParagraphs(QStringList paragraphs, ReplaceMode mode)
 {
     if (paragraphs.isEmpty())
         paragraphs.append(QString());
@@ -191,10 +199,7 @@ TextChange TextBuffer::loadParagraphs(QStringList paragraphs)
     const bool openEnd = paragraphs.constLast().isEmpty();
     if (openEnd)
         paragraphs.removeLast();
-    const TextChange change = replaceAll(std::move(paragraphs), openEnd);
-    m_caret = m_anchor = {};
-    clearHistory();
-    return change;
+    return replaceWhole(std::move(paragraphs), openEnd, CaretAt::Start, mode);
 }
 
 QString TextBuffer::textBetween(TextPosition from, TextPosition to) const
@@ -389,10 +394,25 @@ TextChange TextBuffer::replaceRange(TextPosition from, TextPosition to, QStringV
     return change;
 }
 
+// A whole replacement keeps a whole array alive, which for a large list is as much memory
+// again: the history holds the latest one only, and lets go of every step up to the one
+// before it.
 void TextBuffer::pushStep(Step step)
 {
-    m_undo.push_back(std::move(step));
+    for (Step &undone : m_redo)
+        releaseLater(std::move(undone.otherLines));
     m_redo.clear();
+    if (step.whole) {
+        const auto previous = std::find_if(m_undo.rbegin(), m_undo.rend(),
+                                           [](const Step &s) { return s.whole; });
+        if (previous != m_undo.rend()) {
+            const auto cut = previous.base();
+            for (auto it = m_undo.begin(); it != cut; ++it)
+                releaseLater(std::move(it->otherLines));
+            m_undo.erase(m_undo.begin(), cut);
+        }
+    }
+    m_undo.push_back(std::move(step));
 }
 
 TextChange TextBuffer::edit(TextPosition from, TextPosition to, QStringView normalized, bool typing)

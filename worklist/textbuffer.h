@@ -36,7 +36,8 @@ struct TextChange
 
 enum class ReplaceMode {
     NotRecorded, // the history is cleared: the old text cannot come back
-    Undoable,    // one undo step that holds the old lines by value
+    Undoable,    // one undo step that holds the old lines by value; the history keeps the
+                 // latest such step only, and the steps after it
 };
 
 // The working list as the text area holds it: an array of paragraphs, the caret and
@@ -71,9 +72,10 @@ public:
     // array without any is returned as it is.
     static QStringList splitAtBreaks(QStringList lines);
     // A loaded text with '\n' breaks, or its paragraphs; the caret goes to the start. The
-    // same text as now changes nothing at all. Neither is recorded.
+    // same text as now changes nothing at all. A text is never recorded; paragraphs may be,
+    // as lines are.
     TextChange loadText(const QString &text);
-    TextChange loadParagraphs(QStringList paragraphs);
+    TextChange loadParagraphs(QStringList paragraphs, ReplaceMode mode = ReplaceMode::NotRecorded);
 
     TextPosition caret() const { return m_caret; }
     TextPosition anchor() const { return m_anchor; }
@@ -148,6 +150,8 @@ private:
     TextChange replaceRange(TextPosition from, TextPosition to, QStringView text);
     TextChange edit(TextPosition from, TextPosition to, QStringView normalized, bool typing);
     TextChange replaceAll(QStringList lines, bool openEnd);
+    enum class CaretAt { Start, End };
+    TextChange replaceWhole(QStringList lines, bool openEnd, CaretAt caret, ReplaceMode mode);
     TextChange swapLines(Step &step);
     void pushStep(Step step);
     void linesChangedFrom(qsizetype line) const;

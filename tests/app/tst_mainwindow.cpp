@@ -48,6 +48,8 @@ private slots:
     void enabledStates();
     void shortcutKeys();
     void extractAndSort();
+    void commandsCanBeUndone_data();
+    void commandsCanBeUndone();
     void toggleOption();
     void copyList_data();
     void copyList();
@@ -436,6 +438,62 @@ void TestMainWindow::extractAndSort()
 
     triggerFromMenu(u"SORT"_s);
     QCOMPARE(m_listEdit->textWithCrLf(), QStringLiteral("a@a\r\nb@b\r\nB@c\r\nw v@u\r\ny@z\r\n"));
+}
+
+// What the user did before a command that replaces the whole list.
+enum class ListCommand { Extract, Sort, DropExtracted, DropShown };
+Q_DECLARE_METATYPE(ListCommand)
+
+void TestMainWindow::commandsCanBeUndone_data()
+{
+    QTest::addColumn<ListCommand>("command");
+    QTest::addColumn<QString>("after");
+
+    QTest::newRow("Extraire") << ListCommand::Extract << "b@c\na@x\n";
+    QTest::newRow("Trier la liste") << ListCommand::Sort << "tapé b@c\nz a@x\n";
+    QTest::newRow("drop, option on") << ListCommand::DropExtracted << "d@e\n";
+    QTest::newRow("drop, option off") << ListCommand::DropShown << "fichier d@e\n";
+}
+
+// Ctrl+Z brings back the text typed or pasted before the command, Ctrl+Shift+Z and
+// Ctrl+Y the command's list.
+void TestMainWindow::commandsCanBeUndone()
+{
+    QFETCH(ListCommand, command);
+    QFETCH(QString, after);
+
+    createShownWindow();
+    m_driver->setText(QString());
+    QGuiApplication::clipboard()->setText(QStringLiteral("é b@c\nz a@x\n"));
+    QTest::keyClicks(m_listEdit, QStringLiteral("tap"));
+    QTest::keyClick(m_listEdit, Qt::Key_V, Qt::ControlModifier);
+    const QString before = m_driver->text();
+    QCOMPARE(before, QStringLiteral("tapé b@c\nz a@x\n"));
+
+    const QString file = writeFile(m_dir->path(), QStringLiteral("liste.txt"), "fichier d@e\n");
+    switch (command) {
+    case ListCommand::Extract:
+        m_driver->extract();
+        break;
+    case ListCommand::Sort:
+        m_driver->sort();
+        break;
+    case ListCommand::DropExtracted:
+    case ListCommand::DropShown:
+        m_driver->setAutoExtract(command == ListCommand::DropExtracted);
+        QVERIFY(m_driver->drop(file));
+        break;
+    }
+    QCOMPARE(m_driver->text(), after);
+
+    QTest::keyClick(m_listEdit, Qt::Key_Z, Qt::ControlModifier);
+    QCOMPARE(m_driver->text(), before);
+    QTest::keyClick(m_listEdit, Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
+    QCOMPARE(m_driver->text(), after);
+    QTest::keyClick(m_listEdit, Qt::Key_Z, Qt::ControlModifier);
+    QCOMPARE(m_driver->text(), before);
+    QTest::keyClick(m_listEdit, Qt::Key_Y, Qt::ControlModifier);
+    QCOMPARE(m_driver->text(), after);
 }
 
 void TestMainWindow::toggleOption()

@@ -13,6 +13,8 @@
 #include <QTextLayout>
 #include <QWheelEvent>
 
+#include <algorithm>
+
 using namespace Qt::Literals::StringLiterals;
 
 namespace {
@@ -143,6 +145,19 @@ void EditDriver::record(bool typing, bool merges)
     m_redo.clear();
     if (!typing)
         m_typingOpen = false;
+}
+
+// As the area's history does: a whole replacement lets go of the steps up to the whole
+// replacement before it.
+void EditDriver::recordWhole()
+{
+    const auto previous = std::find_if(m_undo.rbegin(), m_undo.rend(),
+                                       [](const Snapshot &s) { return s.whole; });
+    if (previous != m_undo.rend())
+        m_undo.erase(m_undo.begin(), previous.base());
+    m_undo.push_back({ m_text, m_caret, m_anchor, 0, 0, true });
+    m_redo.clear();
+    m_typingOpen = false;
 }
 
 void EditDriver::replaceSelection(const QString &raw, bool typing)
@@ -359,7 +374,7 @@ void EditDriver::apply(uint8_t byte)
         const bool recorded = shift;
         m_edit->setLines(lines, recorded ? ReplaceMode::Undoable : ReplaceMode::NotRecorded);
         if (recorded) {
-            record(false, false);
+            recordWhole();
         } else {
             m_undo.clear();
             m_redo.clear();
@@ -374,14 +389,26 @@ void EditDriver::apply(uint8_t byte)
         break;
     }
     case Operation::Load: {
+        // The same text again, or a new one, loaded as a start-up does or, recorded, as a
+        // drop does.
+        const bool recorded = next() & 1;
         const QString text = shift ? m_text : normalized(randomText(true));
-        m_edit->setLoadedText(text);
+        if (recorded)
+            m_edit->loadParagraphs(text.split(u'\n'), ReplaceMode::Undoable);
+        else
+            m_edit->setLoadedText(text);
         if (text != m_text) {
+            if (recorded) {
+                recordWhole();
+            } else {
+                m_undo.clear();
+                m_redo.clear();
+                m_typingOpen = false;
+            }
             m_text = text;
             m_caret = m_anchor = 0;
-            m_undo.clear();
-            m_redo.clear();
-            m_typingOpen = false;
+            if (recorded)
+                m_undo.back().caretAfter = m_undo.back().anchorAfter = m_caret;
         }
         break;
     }

@@ -33,6 +33,8 @@ private:
         qsizetype anchorBefore = 0;
         qsizetype caretAfter = 0;
         qsizetype anchorAfter = 0;
+        // A replacement of the whole list: the history keeps the latest one only.
+        bool whole = false;
     };
 
     uint8_t next();
@@ -45,6 +47,7 @@ private:
     qsizetype selectionEnd() const { return qMax(m_caret, m_anchor); }
     void replaceSelection(const QString &text, bool typing);
     void record(bool typing, bool merges);
+    void recordWhole();
     void closeTyping() { m_typingOpen = false; }
     void adoptCaret(bool keepAnchor, QString *why);
     qsizetype nextCharacter(qsizetype offset) const;

@@ -52,6 +52,7 @@ private slots:
     void typingMergesIntoOneStep();
     void pasteAndDeletionAreSteps();
     void undoableReplacementKeepsOldArray();
+    void historyKeepsOneReplacement();
     void unrecordedReplacementClearsHistory();
     void sameTextChangesNothing();
     void offsets();
@@ -400,6 +401,30 @@ void TestTextBuffer::undoableReplacementKeepsOldArray()
     buffer.undo();
     buffer.undo();
     QCOMPARE(buffer.text(), u"b\na\n"_s);
+}
+
+// Each recorded replacement holds a whole array: the history keeps the latest only, with
+// the edits after the one before it.
+void TestTextBuffer::historyKeepsOneReplacement()
+{
+    TextBuffer buffer;
+    buffer.setLines({ u"un"_s });
+    buffer.insert(u"x");
+    buffer.setLines({ u"deux"_s }, ReplaceMode::Undoable);
+    buffer.insert(u"y");
+    buffer.loadParagraphs({ u"trois"_s, QString() }, ReplaceMode::Undoable);
+    QCOMPARE(buffer.caret(), (TextPosition{ 0, 0 }));
+
+    buffer.undo();
+    QCOMPARE(buffer.text(), u"deux\ny"_s);
+    buffer.undo();
+    QCOMPARE(buffer.text(), u"deux\n"_s);
+    QVERIFY(!buffer.canUndo());
+
+    buffer.redo();
+    buffer.redo();
+    QCOMPARE(buffer.text(), u"trois\n"_s);
+    QVERIFY(!buffer.canRedo());
 }
 
 void TestTextBuffer::unrecordedReplacementClearsHistory()
