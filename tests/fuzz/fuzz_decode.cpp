@@ -3,6 +3,7 @@
 // without it.
 #include "fuzzsupport.h"
 
+#include "extract/addressextractor.h"
 #include "extract/extraction.h"
 #include "worklist/textfile.h"
 
@@ -55,7 +56,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
             "the extraction over the decoded text gives the plain result");
     require(addressesInFile(file) == plain,
             "the extraction from the bytes gives the extraction over the decoded text");
-    require(writtenAddresses(file) == utf8Lines(plain),
-            "the addresses written from the bytes are the plain result");
+
+    // The input's length chooses how the work is cut, so that pieces and reads end
+    // everywhere: inside quotes, characters and marks, beside an "@", between CR and LF.
+    AddressExtractor extractor;
+    extractor.setPieceSize(qsizetype(1 + size % 7));
+    extractor.setThreadCount(int(1 + size % 3));
+    const qsizetype readSize = qsizetype(1 + size / 7 % 5);
+    require(extractor.addressesInFile(file) == plain,
+            "the extraction from the bytes cut in pieces gives the plain result");
+    require(writtenAddresses(bytes, readSize, extractor) == utf8Lines(plain),
+            "the addresses written from the bytes read as a stream are the plain result");
+    require(addressesInStream(bytes, readSize, extractor) == plain,
+            "the addresses of the bytes read as a stream are the plain result");
     return 0;
 }

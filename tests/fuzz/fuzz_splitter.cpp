@@ -2,6 +2,7 @@
 // becomes text: UTF-8 (lenient) reaches every character, UTF-16 also lone surrogates.
 #include "fuzzsupport.h"
 
+#include "extract/addressextractor.h"
 #include "extract/extraction.h"
 #include "extract/splitfields.h"
 
@@ -73,5 +74,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 
     require(addressesInText(text) == plain,
             "the extraction over a whole text gives the plain result");
+    AddressExtractor extractor;
+    extractor.setPieceSize(qsizetype(1 + size % 5));
+    extractor.setThreadCount(int(1 + size % 3));
+    require(extractor.addressesInText(text) == plain,
+            "the extraction over a text cut in pieces gives the plain result");
     return 0;
 }

@@ -1,8 +1,10 @@
 #pragma once
 
+#include "extract/addressextractor.h"
 #include "extract/extraction.h"
 #include "extract/splitfields.h"
 #include "worklist/textfile.h"
+#include "worklist/textinput.h"
 
 #include <QByteArray>
 #include <QString>
@@ -38,16 +40,25 @@ inline QByteArray utf8Lines(const QStringList &addresses)
     return bytes;
 }
 
-// All that writeAddressesInFile() writes, the flushed parts and the rest.
-inline QByteArray writtenAddresses(const RawTextFile &file)
+// All that AddressExtractor::writeAddressesInInput() writes for bytes read as a stream,
+// readSize bytes at a time.
+inline QByteArray writtenAddresses(const QByteArray &bytes, qsizetype readSize,
+                                   const AddressExtractor &extractor = AddressExtractor())
 {
+    TextInput input(bytes, readSize);
     QByteArray all;
-    QByteArray out;
-    writeAddressesInFile(file, out, [&](QByteArray &full) {
-        all += full;
-        full.clear();
+    extractor.writeAddressesInInput(input, [&](QByteArray &piece) {
+        all += piece;
+        piece.clear();
     });
-    return all + out;
+    return all;
+}
+
+inline QStringList addressesInStream(const QByteArray &bytes, qsizetype readSize,
+                                     const AddressExtractor &extractor = AddressExtractor())
+{
+    TextInput input(bytes, readSize);
+    return extractor.addressesInInput(input);
 }
 
 // A decoded text as a load shows it: each CR LF, lone CR and lone LF one break, U+0000 a

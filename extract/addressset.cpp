@@ -1,0 +1,124 @@
+#include "extract/addressset.h"
+
+#include "base/utf8.h"
+
+#include <QChar>
+
+#include <algorithm>
+#include <cstring>
+
+namespace {
+
+// A folded value below 0x80 is its own byte; any other is 0xFF and three bytes, so that
+// one sequence of bytes reads back as one sequence of values.
+void appendFolded(char32_t value, QByteArray &keys)
+{
+    if (value < 0x80) {
+        keys += char(value);
+        return;
+    }
+    const char bytes[] = {'\xFF', char(value >> 16), char(value >> 8), char(value)};
+    keys.append(bytes, sizeof bytes);
+}
+
+constexpr quint64 multiplier = 0x9E3779B97F4A7C15ull;
+
+quint64 mix(quint64 h)
+{
+    h ^= h >> 33;
+    h *= 0xFF51AFD7ED558CCDull;
+    h ^= h >> 33;
+    return h;
+}
+
+} // namespace
+
+// QString::compare() folds each unit on its own, except that a low surrogate after a high
+// one stands for the character of the pair.
+void AddressSet::appendKey(QStringView address, QByteArray &keys)
+{
+    const char16_t *units = reinterpret_cast<const char16_t *>(address.utf16());
+    for (qsizetype i = 0; i < address.size(); ++i) {
+        char32_t c = units[i];
+        if (QChar::isLowSurrogate(c) && i > 0 && QChar::isHighSurrogate(units[i - 1]))
+            c = QChar::surrogateToUcs4(units[i - 1], char16_t(c));
+        appendFolded(QChar::toCaseFolded(c), keys);
+    }
+}
+
+void AddressSet::appendKey(QByteArrayView utf8Address, QByteArray &keys)
+{
+    const bool ascii = std::all_of(utf8Address.begin(), utf8Address.end(),
+                                   [](char c) { return uchar(c) < 0x80; });
+    if (!ascii) {
+        appendKey(decodeUtf8(utf8Address), keys);
+        return;
+    }
+    const qsizetype size = keys.size();
+    keys.resize(size + utf8Address.size());
+    std::transform(utf8Address.begin(), utf8Address.end(), keys.data() + size, [](char c) {
+        return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c;
+    });
+}
+
+quint64 AddressSet::hash(QByteArrayView key)
+{
+    const char *p = key.data();
+    qsizetype left = key.size();
+    quint64 h = multiplier ^ quint64(left);
+    for (; left >= 8; p += 8, left -= 8) {
+        quint64 word;
+        std::memcpy(&word, p, 8);
+        h = (h ^ word) * multiplier;
+        h ^= h >> 29;
+    }
+    quint64 word = 0;
+    if (left > 0)
+        std::memcpy(&word, p, size_t(left));
+    return mix((h ^ word) * multiplier);
+}
+
+bool AddressSet::insert(QByteArrayView key, quint64 hash)
+{
+    if (2 * (m_keyEnds.size() + 1) > m_slots.size())
+        grow();
+    const quint64 tag = hash & 0xFFFFFFFFu;
+    const size_t mask = m_slots.size() - 1;
+    for (size_t i = size_t(tag) & mask;; i = (i + 1) & mask) {
+        const quint64 slot = m_slots[i];
+        if (slot == 0) {
+            m_keys.append(key.data(), key.size());
+            m_keyEnds.push_back(m_keys.size());
+            m_slots[i] = (tag << 32) | quint64(m_keyEnds.size());
+            return true;
+        }
+        if ((slot >> 32) != tag)
+            continue;
+        const size_t index = size_t(slot & 0xFFFFFFFFu) - 1;
+        const qsizetype begin = index == 0 ? 0 : m_keyEnds[index - 1];
+        if (QByteArrayView(m_keys).sliced(begin, m_keyEnds[index] - begin) == key)
+            return false;
+    }
+}
+
+bool AddressSet::insert(QStringView address)
+{
+    QByteArray key;
+    appendKey(address, key);
+    return insert(key, hash(key));
+}
+
+void AddressSet::grow()
+{
+    std::vector<quint64> table(qMax(m_slots.size() * 2, size_t(64)), 0);
+    const size_t mask = table.size() - 1;
+    for (const quint64 slot : m_slots) {
+        if (slot == 0)
+            continue;
+        size_t i = size_t(slot >> 32) & mask;
+        while (table[i] != 0)
+            i = (i + 1) & mask;
+        table[i] = slot;
+    }
+    m_slots = std::move(table);
+}
