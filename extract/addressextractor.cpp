@@ -8,6 +8,10 @@
 
 #include <QtEndian>
 
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
+
 #include <algorithm>
 #include <atomic>
 #include <cstring>
@@ -26,29 +30,41 @@ bool isUtf8(TextEncoding encoding)
     return encoding == TextEncoding::System || encoding == TextEncoding::Utf8;
 }
 
-constexpr quint64 everyByte = 0x0101010101010101ull;
-constexpr quint64 highBits = 0x8080808080808080ull;
-
-// Whether [begin, end) is all ASCII and, with noZero, holds no zero byte; eight bytes at a
-// time, since every field kept passes here.
-bool isAscii(const uchar *begin, const uchar *end, bool noZero = false)
+// Whether [begin, end) is all ASCII. Every field kept passes here: 16 bytes at a time
+// with overlapping reads for the rest, a word or two for a short field.
+bool isAscii(const uchar *begin, const uchar *end)
 {
-    const uchar *p = begin;
-    for (; end - p >= 8; p += 8) {
-        quint64 word;
-        std::memcpy(&word, p, 8);
-        quint64 bad = word & highBits;
-        if (noZero)
-            bad |= (word - everyByte) & ~word & highBits;
-        if (bad)
-            return false;
+    const qsizetype size = end - begin;
+#ifdef __SSE2__
+    if (size >= 16) {
+        const auto highBits = [](const uchar *p) {
+            return _mm_movemask_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i *>(p)));
+        };
+        int bits = highBits(end - 16);
+        for (const uchar *p = begin; end - p > 16; p += 16)
+            bits |= highBits(p);
+        return !bits;
     }
-    return std::all_of(p, end, [noZero](uchar b) { return b < 0x80 && (b != 0 || !noZero); });
+#endif
+    const auto highBitsIn = [](const uchar *p, size_t size) {
+        quint64 word = 0;
+        std::memcpy(&word, p, size);
+        return word & 0x8080808080808080ull;
+    };
+    if (size >= 8) {
+        quint64 bits = highBitsIn(end - 8, 8);
+        for (const uchar *p = begin; end - p > 8; p += 8)
+            bits |= highBitsIn(p, 8);
+        return !bits;
+    }
+    if (size >= 4)
+        return !(highBitsIn(begin, 4) | highBitsIn(end - 4, 4));
+    return !(size > 0 && ((begin[0] | end[-1] | begin[size / 2]) & 0x80));
 }
 
-QString unquote(QString field, bool hasDoubledQuotes)
+QString unquote(QString field, FieldForm form)
 {
-    if (hasDoubledQuotes)
+    if (form == FieldForm::QuotedWithDoubledQuotes)
         field.replace(QStringLiteral("\"\""), QStringLiteral("\""));
     return field;
 }
@@ -56,40 +72,90 @@ QString unquote(QString field, bool hasDoubledQuotes)
 // Decodes the bytes of one field exactly as they decode within the whole text. Ill-formed
 // bytes give one replacement character each wherever they stand, so a field that starts
 // and ends next to ASCII bytes decodes alike on its own, a U+FEFF at its start included.
-QString decodeField(const uchar *begin, const uchar *end, bool hasDoubledQuotes)
+QString decodeField(const uchar *begin, const uchar *end, FieldForm form)
 {
     const QByteArrayView bytes(begin, end);
     QString field = decodeUtf8(bytes);
-    if (bytes.contains('\0'))
+    if (form != FieldForm::Plain && bytes.contains('\0'))
         field.replace(QChar(0), QChar(u' '));
-    return unquote(std::move(field), hasDoubledQuotes);
+    return unquote(std::move(field), form);
 }
 
-// Well-formed UTF-8 bytes are their own encoding; only the zero bytes, which the text holds
-// as spaces, and the doubled quotes need rewriting.
-void appendFieldUtf8(QByteArray &out, const uchar *begin, const uchar *end, bool hasDoubledQuotes)
+// Room for units that is not cleared when it grows.
+template <typename Unit>
+class UnitBuffer
 {
-    const bool ascii = isAscii(begin, end, true);
-    if (ascii && !hasDoubledQuotes) {
-        const qsizetype size = out.size();
-        out.resize(size + (end - begin) + 1);
-        std::memcpy(out.data() + size, begin, size_t(end - begin));
-        out.data()[out.size() - 1] = '\n';
-        return;
+public:
+    Unit *data() { return m_units.get(); }
+    const Unit *data() const { return m_units.get(); }
+    Unit *end() { return m_units.get() + m_size; }
+    qsizetype size() const { return m_size; }
+    bool isEmpty() const { return m_size == 0; }
+
+    void reserve(qsizetype capacity)
+    {
+        if (capacity <= m_capacity)
+            return;
+        capacity = qMax(capacity, m_capacity + m_capacity / 2);
+        auto units = std::make_unique_for_overwrite<Unit[]>(size_t(capacity));
+        if (m_size > 0)
+            std::copy_n(m_units.get(), m_size, units.get());
+        m_units = std::move(units);
+        m_capacity = capacity;
     }
-    if (!ascii && !QByteArrayView(begin, end).isValidUtf8()) {
-        out += decodeField(begin, end, hasDoubledQuotes).toUtf8();
+    void resize(qsizetype size)
+    {
+        reserve(size);
+        m_size = size;
+    }
+    void append(const Unit *from, qsizetype count)
+    {
+        reserve(m_size + count);
+        if (count > 0)
+            std::copy_n(from, count, m_units.get() + m_size);
+        m_size += count;
+    }
+    void append(Unit unit)
+    {
+        reserve(m_size + 1);
+        m_units[size_t(m_size++)] = unit;
+    }
+    void assign(const Unit *from, qsizetype count)
+    {
+        m_size = 0;
+        append(from, count);
+    }
+    void clear() { m_size = 0; }
+
+private:
+    std::unique_ptr<Unit[]> m_units;
+    qsizetype m_size = 0;
+    qsizetype m_capacity = 0;
+};
+
+using ByteBuffer = UnitBuffer<char>;
+
+// Well-formed UTF-8 bytes are their own encoding; only the zero bytes, which the text holds
+// as spaces, and the doubled quotes need rewriting, and only a quoted field holds them.
+void appendFieldUtf8(ByteBuffer &out, const uchar *begin, const uchar *end, FieldForm form)
+{
+    const QByteArrayView bytes(begin, end);
+    if (!isAscii(begin, end) && !bytes.isValidUtf8()) {
+        const QByteArray utf8 = decodeField(begin, end, form).toUtf8();
+        out.append(utf8.constData(), utf8.size());
+    } else if (form == FieldForm::Plain || (form == FieldForm::Quoted && !bytes.contains('\0'))) {
+        out.append(bytes.data(), bytes.size());
     } else {
         for (const uchar *p = begin; p < end; ++p) {
             if (*p == 0)
-                out += ' ';
-            else if (*p != '"' || !hasDoubledQuotes)
-                out += char(*p);
+                out.append(' ');
+            else if (*p != '"' || form != FieldForm::QuotedWithDoubledQuotes)
+                out.append(char(*p));
             else
-                out += char(*p++);
+                out.append(char(*p++));
         }
     }
-    out += '\n';
+    out.append('\n');
 }
 
 enum class Output { Texts, Lines };
@@ -99,7 +165,7 @@ enum class Output { Texts, Lines };
 struct FoundAddresses
 {
     QStringList texts;
-    QByteArray lines;
+    ByteBuffer lines;
     std::vector<qsizetype> lineEnds;
     QByteArray keys;
     std::vector<qsizetype> keyEnds;
@@ -109,7 +175,7 @@ struct FoundAddresses
     void clear()
     {
         texts.clear();
-        lines.truncate(0);
+        lines.clear();
         lineEnds.clear();
         keys.truncate(0);
         keyEnds.clear();
@@ -127,9 +193,9 @@ public:
     {
     }
 
-    void operator()(const uchar *begin, const uchar *end, bool hasDoubledQuotes)
+    void operator()(const uchar *begin, const uchar *end, FieldForm form)
     {
-        if (m_options.clean && !hasDoubledQuotes && isAscii(begin, end)) {
+        if (m_options.clean && form != FieldForm::QuotedWithDoubledQuotes && isAscii(begin, end)) {
             const QByteArrayView address = cleanedAsciiAddress(QByteArrayView(begin, end));
             if (address.isNull())
                 return;
@@ -138,19 +204,19 @@ public:
             else
                 addText(QString::fromLatin1(address));
         } else if (m_options.clean) {
-            addCleaned(decodeField(begin, end, hasDoubledQuotes));
+            addCleaned(decodeField(begin, end, form));
         } else if (m_output == Output::Lines) {
             const qsizetype start = m_found.lines.size();
-            appendFieldUtf8(m_found.lines, begin, end, hasDoubledQuotes);
+            appendFieldUtf8(m_found.lines, begin, end, form);
             lineAdded(start);
         } else {
-            addText(decodeField(begin, end, hasDoubledQuotes));
+            addText(decodeField(begin, end, form));
         }
     }
 
-    void operator()(const char16_t *begin, const char16_t *end, bool hasDoubledQuotes)
+    void operator()(const char16_t *begin, const char16_t *end, FieldForm form)
     {
-        QString field = unquote(QStringView(begin, end).toString(), hasDoubledQuotes);
+        QString field = unquote(QStringView(begin, end).toString(), form);
         if (m_options.clean)
             addCleaned(field);
         else if (m_output == Output::Lines)
@@ -174,8 +240,8 @@ private:
     void addLine(QByteArrayView bytes)
     {
         const qsizetype start = m_found.lines.size();
-        m_found.lines += bytes;
-        m_found.lines += '\n';
+        m_found.lines.append(bytes.data(), bytes.size());
+        m_found.lines.append('\n');
         lineAdded(start);
     }
 
@@ -185,7 +251,7 @@ private:
             return;
         m_found.lineEnds.push_back(m_found.lines.size());
         const qsizetype keyStart = m_found.keys.size();
-        AddressSet::appendKey(QByteArrayView(m_found.lines).sliced(start, m_found.lines.size() - 1 - start),
+        AddressSet::appendKey(QByteArrayView(m_found.lines.data() + start, m_found.lines.size() - 1 - start),
                               m_found.keys);
         keyAdded(keyStart);
     }
@@ -218,7 +284,7 @@ void keepFirstOnes(FoundAddresses &found, AddressSet &seen, Output output)
     qsizetype keyBegin = 0;
     qsizetype lineBegin = 0;
     qsizetype kept = 0;
-    char *lines = output == Output::Lines ? found.lines.data() : nullptr;
+    char *lines = found.lines.data();
     for (size_t i = 0; i < found.keyEnds.size(); ++i) {
         const QByteArrayView key = QByteArrayView(found.keys).sliced(keyBegin, found.keyEnds[i] - keyBegin);
         keyBegin = found.keyEnds[i];
@@ -238,9 +304,10 @@ void keepFirstOnes(FoundAddresses &found, AddressSet &seen, Output output)
     if (output == Output::Texts)
         found.texts.resize(kept);
     else
-        found.lines.truncate(kept);
+        found.lines.resize(kept);
 }
 
+// How the work is cut and what is kept.
 struct Plan
 {
     ExtractionOptions options;
@@ -248,101 +315,118 @@ struct Plan
     int threadCount;
 };
 
-// Cuts a text held in memory after the first line break past each pieceSize units.
-template <typename Text, typename Deliver>
-void extractFromMemory(const Plan &plan, const typename Text::Unit *text, qsizetype size,
-                       Output output, Deliver &&deliver, const Progress &progress)
-{
-    using Unit = typename Text::Unit;
-    struct Piece
-    {
-        const Unit *begin = nullptr;
-        const Unit *end = nullptr;
-        FoundAddresses found;
-    };
-
-    const Unit *const textEnd = text + size;
-    const Unit *next = text;
-    std::atomic<qsizetype> handedOn = 0;
-    AddressSet seen;
-    const qsizetype pieceCount = size / plan.pieceSize + 1;
-    runInOrder<Piece>(
-            int(qMin<qsizetype>(plan.threadCount, pieceCount)),
-            [&](Piece &piece) {
-                if (next == textEnd)
-                    return false;
-                piece.begin = next;
-                piece.end = textEnd - next > plan.pieceSize
-                        ? Text::nextLineStart(next + plan.pieceSize, textEnd)
-                        : textEnd;
-                next = piece.end;
-                return true;
-            },
-            [&](Piece &piece) {
-                piece.found.clear();
-                FieldCollector collect(plan.options, output, piece.found);
-                AddressScanner<Text>::scan(piece.begin, piece.end, collect);
-            },
-            [&](Piece &piece) {
-                if (plan.options.unique)
-                    keepFirstOnes(piece.found, seen, output);
-                deliver(piece.found);
-                handedOn = piece.end - text;
-            },
-            [&] { reportProgress(progress, handedOn, size); });
-    reportProgress(progress, size, size);
-}
-
-// Room for units that is not cleared when it grows.
-template <typename Unit>
-class UnitBuffer
+// The steps every job shares: a piece's fields are collected on its own thread, and the
+// uniqueness, which needs the order, is settled as the pieces are handed on.
+template <typename Text, typename Piece, typename Deliver>
+class ScanSteps
 {
 public:
-    Unit *data() { return m_units.get(); }
-    Unit *end() { return m_units.get() + m_size; }
-    qsizetype size() const { return m_size; }
+    ScanSteps(const Plan &plan, Output output, Deliver &deliver)
+        : m_plan(plan), m_output(output), m_deliver(deliver)
+    {
+    }
 
-    void reserve(qsizetype capacity)
+    void work(Piece &piece)
     {
-        if (capacity <= m_capacity)
-            return;
-        capacity = qMax(capacity, m_capacity + m_capacity / 2);
-        auto units = std::make_unique_for_overwrite<Unit[]>(size_t(capacity));
-        std::copy_n(m_units.get(), m_size, units.get());
-        m_units = std::move(units);
-        m_capacity = capacity;
+        piece.found.clear();
+        FieldCollector collect(m_plan.options, m_output, piece.found);
+        AddressScanner<Text>::scan(piece.begin(), piece.end(), collect);
     }
-    void assign(const Unit *from, qsizetype count)
+
+    void handOn(Piece &piece)
     {
-        m_size = 0;
-        reserve(count);
-        std::copy_n(from, count, m_units.get());
-        m_size = count;
+        if (m_plan.options.unique)
+            keepFirstOnes(piece.found, m_seen, m_output);
+        m_deliver(piece.found);
     }
-    void grow(qsizetype count) { m_size += count; }
+
+protected:
+    const Plan &m_plan;
 
 private:
-    std::unique_ptr<Unit[]> m_units;
-    qsizetype m_size = 0;
-    qsizetype m_capacity = 0;
+    const Output m_output;
+    Deliver &m_deliver;
+    AddressSet m_seen;
 };
 
-// The units of a UTF-8 stream are its bytes.
-struct Utf8Reader
+template <typename Unit>
+struct MemoryPiece
 {
+    const Unit *from = nullptr;
+    const Unit *to = nullptr;
+    FoundAddresses found;
+
+    const Unit *begin() const { return from; }
+    const Unit *end() const { return to; }
+};
+
+// A text held in memory, cut after the first line break past each pieceSize units.
+template <typename Text, typename Deliver>
+class MemoryJob : public ScanSteps<Text, MemoryPiece<typename Text::Unit>, Deliver>
+{
+public:
+    using Unit = typename Text::Unit;
+    using Piece = MemoryPiece<Unit>;
+
+    MemoryJob(const Plan &plan, const Unit *text, qsizetype size, Output output,
+              Deliver &deliver, const Progress &progress)
+        : ScanSteps<Text, Piece, Deliver>(plan, output, deliver),
+          m_text(text), m_textEnd(text + size), m_next(text), m_progress(progress)
+    {
+    }
+
+    bool take(Piece &piece)
+    {
+        if (m_next == m_textEnd)
+            return false;
+        piece.from = m_next;
+        piece.to = m_textEnd - m_next > this->m_plan.pieceSize
+                ? Text::nextLineStart(m_next + this->m_plan.pieceSize, m_textEnd)
+                : m_textEnd;
+        m_next = piece.to;
+        return true;
+    }
+    void fetch(Piece &) { }
+    void settle(Piece &) { }
+    void handOn(Piece &piece)
+    {
+        ScanSteps<Text, Piece, Deliver>::handOn(piece);
+        m_handedOn = piece.to - m_text;
+    }
+    void afterPiece() { reportProgress(m_progress, m_handedOn, m_textEnd - m_text); }
+
+private:
+    const Unit *const m_text;
+    const Unit *const m_textEnd;
+    const Unit *m_next;
+    const Progress &m_progress;
+    std::atomic<qsizetype> m_handedOn = 0;
+};
+
+// The units of a UTF-8 input are its bytes.
+struct Utf8Units
+{
+    using Unit = uchar;
+
     qsizetype read(TextInput &input, uchar *units, qsizetype room)
     {
         return input.read(reinterpret_cast<char *>(units), room);
     }
+    static qsizetype readAt(TextInput &input, uchar *units, qsizetype room, qint64 offset, QByteArray &)
+    {
+        return input.readAt(reinterpret_cast<char *>(units), room, offset);
+    }
 };
 
-// The units of a UTF-16 stream, with each CR a line break and each U+0000 a space, as
+// The units of a UTF-16 input, with each CR a line break and each U+0000 a space, as
 // decodeText() gives them; a CR LF cut there gives one empty line more, which holds no
 // field. An odd last byte is left out, as there.
-class Utf16Reader
+class Utf16Units
 {
 public:
-    explicit Utf16Reader(bool bigEndian) : m_bigEndian(bigEndian) { }
+    using Unit = char16_t;
+
+    explicit Utf16Units(bool bigEndian) : m_bigEndian(bigEndian) { }
 
     qsizetype read(TextInput &input, char16_t *units, qsizetype room)
     {
@@ -359,15 +443,28 @@ public:
                 return 0;
             size += count;
         }
-        const qsizetype count = size / 2;
         if (size % 2) {
             m_oddByte = m_bytes[size - 1];
             m_hasOddByte = true;
         }
+        return convert(m_bytes.constData(), size / 2, units);
+    }
+
+    qsizetype readAt(TextInput &input, char16_t *units, qsizetype room, qint64 offset,
+                     QByteArray &bytes) const
+    {
+        bytes.resize(2 * room);
+        const qsizetype size = input.readAt(bytes.data(), bytes.size(), 2 * offset);
+        return convert(bytes.constData(), size / 2, units);
+    }
+
+private:
+    qsizetype convert(const char *bytes, qsizetype count, char16_t *units) const
+    {
         if (m_bigEndian)
-            qFromBigEndian<char16_t>(m_bytes.constData(), count, units);
+            qFromBigEndian<char16_t>(bytes, count, units);
         else
-            qFromLittleEndian<char16_t>(m_bytes.constData(), count, units);
+            qFromLittleEndian<char16_t>(bytes, count, units);
         for (char16_t *u = units; u < units + count; ++u) {
             if (*u == u'\r')
                 *u = u'\n';
@@ -377,80 +474,172 @@ public:
         return count;
     }
 
-private:
     bool m_bigEndian;
     QByteArray m_bytes;
     char m_oddByte = 0;
     bool m_hasOddByte = false;
 };
 
-// Cuts a stream as it arrives: a piece ends at the last field boundary of what has been
-// read, and what follows it begins the next piece. When nothing read so far can be cut,
-// the piece grows, twice as fast each time, until it can.
-template <typename Text, typename Reader, typename Deliver>
-void extractFromInput(const Plan &plan, TextInput &input, Reader &reader, Output output,
-                      Deliver &&deliver)
+template <typename Unit>
+struct InputPiece
 {
-    using Unit = typename Text::Unit;
-    struct Piece
-    {
-        UnitBuffer<Unit> units;
-        qsizetype cut = 0;
-        FoundAddresses found;
-    };
+    // The piece runs from start to cut; a file's piece is read behind room for the units
+    // left over from the piece before.
+    UnitBuffer<Unit> units;
+    qsizetype start = 0;
+    qsizetype cut = 0;
+    qint64 offset = 0;
+    bool endsInput = false;
+    QByteArray bytes;
+    FoundAddresses found;
 
-    UnitBuffer<Unit> carry;
-    bool ended = false;
-    AddressSet seen;
-    runInOrder<Piece>(
-            plan.threadCount,
-            [&](Piece &piece) {
-                if (ended)
-                    return false;
-                piece.units.assign(carry.data(), carry.size());
-                for (;;) {
-                    const qsizetype room = qMax(plan.pieceSize, piece.units.size());
-                    piece.units.reserve(piece.units.size() + room);
-                    const qsizetype count = reader.read(input, piece.units.end(), room);
-                    if (count == 0) {
-                        ended = true;
-                        piece.cut = piece.units.size();
-                        return piece.cut > 0;
-                    }
-                    piece.units.grow(count);
-                    const Unit *begin = piece.units.data();
-                    const Unit *cut = AddressScanner<Text>::lastCut(begin, piece.units.end());
-                    if (cut > begin) {
-                        piece.cut = cut - begin;
-                        carry.assign(cut, piece.units.size() - piece.cut);
-                        return true;
-                    }
-                }
-            },
-            [&](Piece &piece) {
-                piece.found.clear();
-                FieldCollector collect(plan.options, output, piece.found);
-                AddressScanner<Text>::scan(piece.units.data(), piece.units.data() + piece.cut,
-                                           collect);
-            },
-            [&](Piece &piece) {
-                if (plan.options.unique)
-                    keepFirstOnes(piece.found, seen, output);
-                deliver(piece.found);
-            },
-            [] {});
+    const Unit *begin() const { return units.data() + start; }
+    const Unit *end() const { return units.data() + cut; }
+};
+
+// A text read as it comes. A piece ends at the last field boundary of what has been read,
+// and what follows begins the next piece. A pipe is read piece after piece, each piece as
+// soon as there is something to cut; when nothing read so far can be cut, the piece grows,
+// twice as fast each time, until it can. A file is read by every thread at once, a piece
+// of pieceSize units each at its offset; each piece settles, in order, where it starts and
+// ends, taking what the piece before left over.
+template <typename Text, typename Units, typename Deliver>
+class InputJob : public ScanSteps<Text, InputPiece<typename Text::Unit>, Deliver>
+{
+public:
+    using Unit = typename Text::Unit;
+    using Piece = InputPiece<Unit>;
+
+    InputJob(const Plan &plan, TextInput &input, Units &units, Output output, Deliver &deliver)
+        : ScanSteps<Text, Piece, Deliver>(plan, output, deliver),
+          m_input(input), m_units(units), m_seekable(input.isSeekable())
+    {
+    }
+
+    bool take(Piece &piece)
+    {
+        if (m_seekable) {
+            if (m_atEnd)
+                return false;
+            piece.offset = m_nextOffset;
+            m_nextOffset += this->m_plan.pieceSize;
+            return true;
+        }
+        if (m_ended)
+            return false;
+        piece.units.assign(m_carry.data(), m_carry.size());
+        piece.start = 0;
+        for (;;) {
+            const qsizetype room = qMax(this->m_plan.pieceSize, piece.units.size());
+            piece.units.reserve(piece.units.size() + room);
+            const qsizetype count = m_units.read(m_input, piece.units.end(), room);
+            if (count == 0) {
+                m_ended = true;
+                piece.cut = piece.units.size();
+                return piece.cut > 0;
+            }
+            piece.units.resize(piece.units.size() + count);
+            if (cutPiece(piece))
+                return true;
+        }
+    }
+
+    void fetch(Piece &piece)
+    {
+        if (!m_seekable)
+            return;
+        const qsizetype size = this->m_plan.pieceSize;
+        piece.units.resize(carryRoom + size);
+        const qsizetype count = m_units.readAt(m_input, piece.units.data() + carryRoom, size,
+                                               piece.offset, piece.bytes);
+        piece.units.resize(carryRoom + count);
+        piece.endsInput = count < size;
+        if (piece.endsInput)
+            m_atEnd = true;
+    }
+
+    // A piece read after the end was seen holds nothing; the first piece that met the end
+    // takes all that is left.
+    void settle(Piece &piece)
+    {
+        if (!m_seekable)
+            return;
+        if (m_settledEnd) {
+            piece.start = piece.cut = 0;
+            return;
+        }
+        const qsizetype read = piece.units.size() - carryRoom;
+        if (m_carry.size() <= carryRoom) {
+            piece.start = carryRoom - m_carry.size();
+        } else {
+            piece.units.resize(m_carry.size() + read);
+            std::memmove(piece.units.data() + m_carry.size(), piece.units.data() + carryRoom,
+                         size_t(read) * sizeof(Unit));
+            piece.start = 0;
+        }
+        std::copy_n(m_carry.data(), m_carry.size(), piece.units.data() + piece.start);
+        if (piece.endsInput) {
+            m_settledEnd = true;
+            piece.cut = piece.units.size();
+            return;
+        }
+        if (!cutPiece(piece)) {
+            m_carry.assign(piece.begin(), piece.units.size() - piece.start);
+            piece.cut = piece.start;
+        }
+    }
+
+    void afterPiece() { }
+
+private:
+    // Room kept in front of a file's piece for the units left over from the one before,
+    // which are mostly less than a line.
+    static constexpr qsizetype carryRoom = 4096;
+
+    bool cutPiece(Piece &piece)
+    {
+        const Unit *begin = piece.begin();
+        const Unit *cut = AddressScanner<Text>::lastCut(begin, piece.units.end());
+        if (cut == begin)
+            return false;
+        piece.cut = cut - piece.units.data();
+        m_carry.assign(cut, piece.units.size() - piece.cut);
+        return true;
+    }
+
+    TextInput &m_input;
+    Units &m_units;
+    const bool m_seekable;
+    UnitBuffer<Unit> m_carry;
+    qint64 m_nextOffset = 0;
+    // A pipe's end is met by take(), a file's by fetch() on any thread and settled in
+    // order.
+    bool m_ended = false;
+    std::atomic<bool> m_atEnd = false;
+    bool m_settledEnd = false;
+};
+
+template <typename Text, typename Deliver>
+void extractFromMemory(const Plan &plan, const typename Text::Unit *text, qsizetype size,
+                       Output output, Deliver &&deliver, const Progress &progress)
+{
+    MemoryJob<Text, Deliver> job(plan, text, size, output, deliver, progress);
+    runInOrder(int(qMin<qsizetype>(plan.threadCount, size / plan.pieceSize + 1)), job);
+    reportProgress(progress, size, size);
 }
 
-template <typename Run>
-void withReader(TextInput &input, Run &&run)
+template <typename Deliver>
+void extractFromInput(const Plan &plan, TextInput &input, Output output, Deliver &&deliver)
 {
     const TextEncoding encoding = input.encoding();
     if (isUtf8(encoding)) {
-        Utf8Reader reader;
-        run(Utf8Bytes(), reader);
+        Utf8Units units;
+        InputJob<Utf8Bytes, Utf8Units, Deliver> job(plan, input, units, output, deliver);
+        runInOrder(plan.threadCount, job);
     } else {
-        Utf16Reader reader(encoding == TextEncoding::Utf16BigEndian);
-        run(Utf16Text(), reader);
+        Utf16Units units(encoding == TextEncoding::Utf16BigEndian);
+        InputJob<Utf16Text, Utf16Units, Deliver> job(plan, input, units, output, deliver);
+        runInOrder(plan.threadCount, job);
     }
 }
 
@@ -501,23 +690,17 @@ QStringList AddressExtractor::addressesInFile(const RawTextFile &file, const Pro
 QStringList AddressExtractor::addressesInInput(TextInput &input) const
 {
     QStringList addresses;
-    withReader(input, [&](auto text, auto &reader) {
-        extractFromInput<decltype(text)>({m_options, m_pieceSize, m_threadCount}, input, reader,
-                                         Output::Texts, [&](FoundAddresses &found) {
-            addresses.append(std::move(found.texts));
-        });
-    });
+    extractFromInput({m_options, m_pieceSize, m_threadCount}, input, Output::Texts,
+                     [&](FoundAddresses &found) { addresses.append(std::move(found.texts)); });
     return addresses;
 }
 
 void AddressExtractor::writeAddressesInInput(TextInput &input,
-                                             const std::function<void(QByteArray &bytes)> &write) const
+                                             const std::function<void(QByteArrayView bytes)> &write) const
 {
-    withReader(input, [&](auto text, auto &reader) {
-        extractFromInput<decltype(text)>({m_options, m_pieceSize, m_threadCount}, input, reader,
-                                         Output::Lines, [&](FoundAddresses &found) {
-            if (!found.lines.isEmpty())
-                write(found.lines);
-        });
+    extractFromInput({m_options, m_pieceSize, m_threadCount}, input, Output::Lines,
+                     [&](FoundAddresses &found) {
+        if (!found.lines.isEmpty())
+            write(QByteArrayView(found.lines.data(), found.lines.size()));
     });
 }

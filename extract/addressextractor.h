@@ -5,7 +5,7 @@
 #include "worklist/textfile.h"
 #include "worklist/textinput.h"
 
-#include <QByteArray>
+#include <QByteArrayView>
 #include <QStringList>
 #include <QStringView>
 
@@ -32,9 +32,9 @@ public:
 
     // Hands write the addresses of input as UTF-8 lines, each followed by '\n', a piece at
     // a time as they are found: in order, from any of the threads but never from two at
-    // once. write may leave bytes empty.
+    // once.
     void writeAddressesInInput(TextInput &input,
-                               const std::function<void(QByteArray &bytes)> &write) const;
+                               const std::function<void(QByteArrayView bytes)> &write) const;
 
 private:
     ExtractionOptions m_options;

@@ -10,6 +10,17 @@
 #include <emmintrin.h>
 #endif
 
+// What AddressScanner learns looking back from an "@" to a field boundary: where the
+// line starts (or the boundary, when the line started before it), the last separator in
+// between, and whether a unit there needs the whole splitter.
+template <typename Unit>
+struct LookBack
+{
+    const Unit *lineStart;
+    const Unit *separator;
+    bool needsSplitter;
+};
+
 // Finds the fields that hold "@" in a text, with the same result as cutting the text into
 // lines and splitting each with splitFields(). Most of a text is far from any "@": the scan
 // jumps from one "@" to the next with a vectorised search and finds the edges of its field
@@ -26,9 +37,13 @@
 // and how the non-spacing marks after a blank or a delimiter are passed. Every other rule
 // concerns ASCII units only, which UTF-8 never uses inside a multi-byte character.
 //
-// For each field that holds "@", sink(begin, end, hasDoubledQuotes) receives the units of
-// the field as they stand in the text: for a quoted field the content between the quotes,
-// where each doubled quotation mark still stands for one.
+// How a field stands in the text: a quoted field may hold blanks, zero bytes and doubled
+// quotation marks, a plain one none of them.
+enum class FieldForm { Plain, Quoted, QuotedWithDoubledQuotes };
+
+// For each field that holds "@", sink(begin, end, form) receives the units of the field as
+// they stand in the text: for a quoted field the content between the quotes, where each
+// doubled quotation mark still stands for one.
 template <typename Text>
 class AddressScanner
 {
@@ -40,7 +55,6 @@ public:
     template <typename Sink>
     static void scan(const Unit *begin, const Unit *end, Sink &sink)
     {
-        const auto ignore = [](const Unit *) {};
         const Unit *p = begin;
         while (p < end) {
             const Unit *at = Text::find(p, end, u'@');
@@ -48,19 +62,11 @@ public:
                 return;
             // p is a field boundary: from it, or from the line start between, up to the
             // "@", the fields are plain unless a quotation mark stands there.
-            const auto back = Text::lookBack(p, at);
-            if (back.needsSplitter) {
-                p = Text::nextLine(splitLine(back.lineStart, end, sink, ignore), end);
-                continue;
-            }
-            const Unit *start = back.separator ? Text::passMarks(back.separator + 1, end)
-                                               : back.lineStart;
-            const Unit *fieldEnd = Text::fieldEnd(at + 1, end);
-            sink(start, fieldEnd, false);
-            p = fieldEnd;
+            const auto back = Text::lookBack(begin, p, at);
+            p = back.needsSplitter ? Text::nextLine(passQuotes(begin, back.lineStart, at, end, sink), end)
+                                   : plainField(back, at, end, sink);
         }
     }
-
     // The last field boundary of a text that goes on after end, so that [begin, cut) can be
     // scanned now and the rest later, from cut: after the last line break, else the last
     // separator outside quoted fields (the line may be longer than any piece), else begin.
@@ -68,10 +74,12 @@ public:
     {
         if (const Unit *lineStart = Text::lastLineStart(begin, end))
             return lineStart;
-        if (!Text::mayNeedSplitter(begin, end))
-            return qMax(begin, Text::lastSeparator(begin, end));
+        if (!Text::mayNeedSplitter(begin, end)) {
+            const Unit *separator = Text::lastSeparator(begin, end);
+            return separator ? separator : begin;
+        }
         const Unit *cut = begin;
-        const auto ignore = [](const Unit *, const Unit *, bool) {};
+        const auto ignore = [](const Unit *, const Unit *, FieldForm) {};
         splitLine(begin, end, ignore, [&cut](const Unit *separator) { cut = separator; });
         return cut;
     }
@@ -103,14 +111,14 @@ public:
                     }
                 }
                 if (hasAt)
-                    sink(begin, p, doubled);
+                    sink(begin, p, doubled ? FieldForm::QuotedWithDoubledQuotes : FieldForm::Quoted);
                 if (p < end && *p == u'"')
                     ++p;
             } else {
                 const Unit *begin = p;
                 p = Text::plainFieldEnd(p, end, hasAt);
                 if (hasAt)
-                    sink(begin, p, false);
+                    sink(begin, p, FieldForm::Plain);
             }
             p = passBlanks(p, end, onSeparator);
             if (p < end && *p == u',') {
@@ -122,6 +130,55 @@ public:
     }
 
 private:
+    // Hands on the plain field that holds at, and returns its end.
+    template <typename Sink>
+    static const Unit *plainField(const LookBack<Unit> &back, const Unit *at, const Unit *end,
+                                  Sink &sink)
+    {
+        const Unit *start = back.separator ? Text::passMarks(back.separator + 1, end)
+                                           : back.lineStart;
+        const Unit *fieldEnd = Text::fieldEnd(at + 1, end);
+        sink(start, fieldEnd, FieldForm::Plain);
+        return fieldEnd;
+    }
+
+    // From the field boundary from, goes from one quotation mark to the next up to at: a
+    // mark that begins a field opens a quoted field, which runs to the next lone mark or
+    // to the line's end; any other stands inside a plain field. Hands on the field that
+    // holds at and returns its end, or returns where the line's content ends before at.
+    template <typename Sink>
+    static const Unit *passQuotes(const Unit *begin, const Unit *from, const Unit *at,
+                                  const Unit *end, Sink &sink)
+    {
+        for (const Unit *q = from;;) {
+            const Unit *quote = Text::findQuote(q, at);
+            if (!quote)
+                return plainField(Text::lookBack(begin, q, at), at, end, sink);
+            if (*quote != u'"')
+                return quote;
+            const Unit *separator = Text::lastSeparator(q, quote);
+            const Unit *fieldStart = separator ? Text::passMarks(separator + 1, end) : q;
+            if (fieldStart != quote) {
+                const Unit *fieldEnd = Text::fieldEnd(quote + 1, end);
+                if (fieldEnd > at) {
+                    sink(fieldStart, fieldEnd, FieldForm::Plain);
+                    return fieldEnd;
+                }
+                q = fieldEnd;
+                continue;
+            }
+            bool doubled = false;
+            const Unit *close = Text::closingQuote(quote + 1, end, doubled);
+            if (close > at) {
+                sink(quote + 1, close, doubled ? FieldForm::QuotedWithDoubledQuotes : FieldForm::Quoted);
+                return close < end && *close == u'"' ? close + 1 : close;
+            }
+            if (*close != u'"')
+                return close;
+            q = close + 1;
+        }
+    }
+
     template <typename OnSeparator>
     static const Unit *passBlanks(const Unit *p, const Unit *end, OnSeparator &onSeparator)
     {
@@ -133,17 +190,6 @@ private:
     }
 };
 
-// What AddressScanner learns looking back from an "@" to a field boundary: where the
-// line starts (or the boundary, when the line started before it), the last separator in
-// between, and whether a unit there needs the whole splitter.
-template <typename Unit>
-struct LookBack
-{
-    const Unit *lineStart;
-    const Unit *separator;
-    bool needsSplitter;
-};
-
 // The rules written one unit at a time; Text is the class that derives from them.
 template <typename Text, typename UnitType>
 struct TextRules
@@ -152,7 +198,8 @@ struct TextRules
 
     static bool isSeparator(Unit u) { return u <= 32 || u == u','; }
 
-    static LookBack<Unit> lookBack(const Unit *from, const Unit *at)
+    // Looks back from at to from; [readable, from) may be read too.
+    static LookBack<Unit> lookBack(const Unit *, const Unit *from, const Unit *at)
     {
         LookBack<Unit> back{from, nullptr, false};
         for (const Unit *p = at; p > from;) {
@@ -187,6 +234,32 @@ struct TextRules
         return p;
     }
 
+    // The first quotation mark, or unit that ends a line's content, in [p, end).
+    static const Unit *findQuote(const Unit *p, const Unit *end)
+    {
+        for (; p < end; ++p) {
+            if (*p == u'"' || Text::endsLine(*p))
+                return p;
+        }
+        return nullptr;
+    }
+
+    // Where the quoted field whose content starts at p ends: at its closing quotation
+    // mark, at the end of the line's content, or at end. Sets doubled when a doubled mark
+    // stands before.
+    static const Unit *closingQuote(const Unit *p, const Unit *end, bool &doubled)
+    {
+        for (;;) {
+            const Unit *stop = Text::findQuote(p, end);
+            if (!stop)
+                return end;
+            if (*stop != u'"' || stop + 1 == end || stop[1] != u'"')
+                return stop;
+            doubled = true;
+            p = stop + 2;
+        }
+    }
+
     static const Unit *lastLineStart(const Unit *begin, const Unit *p)
     {
         while (p > begin) {
@@ -196,13 +269,14 @@ struct TextRules
         return nullptr;
     }
 
+    // The last separator in [begin, p), or null.
     static const Unit *lastSeparator(const Unit *begin, const Unit *p)
     {
         while (p > begin) {
             if (isSeparator(*--p))
                 return p;
         }
-        return begin;
+        return nullptr;
     }
 
     // After the first line break at or after p, or end.
@@ -266,19 +340,31 @@ struct Utf8Bytes : TextRules<Utf8Bytes, uchar>
     // Most of the time that the "@" search leaves goes into these searches, so they look at
     // 16 bytes at a time.
 #ifdef __SSE2__
-    static LookBack<Unit> lookBack(const Unit *from, const Unit *at)
+    static LookBack<Unit> lookBack(const Unit *readable, const Unit *from, const Unit *at)
     {
         const __m128i lf = _mm_set1_epi8('\n');
         const __m128i cr = _mm_set1_epi8('\r');
         const __m128i quote = _mm_set1_epi8('"');
         bool quoted = false;
         const Unit *separator = nullptr;
-        const Unit *p = at;
-        for (; p - from >= 16; p -= 16) {
+        for (const Unit *p = at; p > from; p -= 16) {
+            // The last block may begin before from, when that can be read: its bytes
+            // before from do not count.
+            uint inside = 0xFFFF;
+            if (p - from < 16) {
+                if (p - 16 < readable) {
+                    LookBack<Unit> back = TextRules::lookBack(readable, from, p);
+                    back.needsSplitter = back.needsSplitter || quoted;
+                    if (separator)
+                        back.separator = separator;
+                    return back;
+                }
+                inside = (0xFFFFu << (16 - (p - from))) & 0xFFFF;
+            }
             const __m128i v = load(p - 16);
-            uint breaks = mask(_mm_or_si128(_mm_cmpeq_epi8(v, lf), _mm_cmpeq_epi8(v, cr)));
-            uint quotes = mask(_mm_cmpeq_epi8(v, quote));
-            uint separators = separatorMask(v);
+            uint breaks = mask(_mm_or_si128(_mm_cmpeq_epi8(v, lf), _mm_cmpeq_epi8(v, cr))) & inside;
+            uint quotes = mask(_mm_cmpeq_epi8(v, quote)) & inside;
+            uint separators = separatorMask(v) & inside;
             if (breaks) {
                 const uint last = 31 - qCountLeadingZeroBits(breaks);
                 const uint after = ~((2u << last) - 1);
@@ -291,11 +377,7 @@ struct Utf8Bytes : TextRules<Utf8Bytes, uchar>
             if (breaks)
                 return {p - 16 + (32 - qCountLeadingZeroBits(breaks)), separator, quoted};
         }
-        LookBack<Unit> back = TextRules::lookBack(from, p);
-        back.needsSplitter = back.needsSplitter || quoted;
-        if (separator)
-            back.separator = separator;
-        return back;
+        return {from, separator, quoted};
     }
 
     static const Unit *fieldEnd(const Unit *p, const Unit *end)
@@ -322,6 +404,20 @@ struct Utf8Bytes : TextRules<Utf8Bytes, uchar>
             hasAt = hasAt || ats != 0;
         }
         return TextRules::plainFieldEnd(p, end, hasAt);
+    }
+
+    static const Unit *findQuote(const Unit *p, const Unit *end)
+    {
+        const __m128i lf = _mm_set1_epi8('\n');
+        const __m128i cr = _mm_set1_epi8('\r');
+        const __m128i quote = _mm_set1_epi8('"');
+        for (; end - p >= 16; p += 16) {
+            const __m128i v = load(p);
+            const __m128i breaks = _mm_or_si128(_mm_cmpeq_epi8(v, lf), _mm_cmpeq_epi8(v, cr));
+            if (const uint stops = mask(_mm_or_si128(_mm_cmpeq_epi8(v, quote), breaks)))
+                return p + qCountTrailingZeroBits(stops);
+        }
+        return TextRules::findQuote(p, end);
     }
 
     static const Unit *lastLineStart(const Unit *begin, const Unit *p)

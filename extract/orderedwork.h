@@ -10,33 +10,39 @@
 #include <vector>
 
 // Runs a job made of pieces on threadCount threads, the calling thread among them. Each
-// thread keeps one Piece and uses it again for every piece it works on:
+// thread keeps one Job::Piece and uses it again for every piece it works on. The steps of
+// a piece, as member functions of Job:
 // - take(piece) fills it with the next piece, or returns false when there are no more;
 //   the calls come one at a time, in order;
+// - fetch(piece) runs on several pieces at once;
+// - settle(piece) runs in the order the pieces were taken, one at a time;
 // - work(piece) runs on several pieces at once;
-// - handOn(piece) receives the pieces in the order they were taken, one at a time;
-// - afterPiece() runs on the calling thread after each piece that thread handed on.
-// So at most threadCount pieces are held at once. The first exception thrown by any step
+// - handOn(piece) runs in the order the pieces were taken, one at a time;
+// and afterPiece() runs on the calling thread after each piece that thread handed on. So
+// at most threadCount pieces are held at once. The first exception thrown by any step
 // stops the job: the threads finish the step they are in, and runInOrder() throws it.
-template <typename Piece, typename Take, typename Work, typename HandOn, typename AfterPiece>
-void runInOrder(int threadCount, Take &&take, Work &&work, HandOn &&handOn,
-                AfterPiece &&afterPiece)
+template <typename Job>
+void runInOrder(int threadCount, Job &job)
 {
     std::mutex takeMutex;
     std::mutex turnMutex;
     std::condition_variable turnChanged;
     qint64 taken = 0;
+    qint64 settled = 0;
     qint64 handedOn = 0;
     bool noMorePieces = false;
     bool stopped = false;
     std::exception_ptr error;
 
-    const auto stop = [&](std::exception_ptr reason) {
+    const auto waitTurn = [&](const qint64 &turn, qint64 ticket) {
+        std::unique_lock lock(turnMutex);
+        turnChanged.wait(lock, [&] { return stopped || turn == ticket; });
+        return !stopped;
+    };
+    const auto passTurn = [&](qint64 &turn) {
         {
             const std::lock_guard lock(turnMutex);
-            if (!error)
-                error = reason;
-            stopped = true;
+            ++turn;
         }
         turnChanged.notify_all();
     };
@@ -46,7 +52,7 @@ void runInOrder(int threadCount, Take &&take, Work &&work, HandOn &&handOn,
     };
 
     const auto run = [&](bool callingThread) {
-        Piece piece;
+        typename Job::Piece piece;
         try {
             for (;;) {
                 qint64 ticket;
@@ -54,30 +60,33 @@ void runInOrder(int threadCount, Take &&take, Work &&work, HandOn &&handOn,
                     const std::lock_guard lock(takeMutex);
                     if (noMorePieces || isStopped())
                         return;
-                    if (!take(piece)) {
+                    if (!job.take(piece)) {
                         noMorePieces = true;
                         return;
                     }
                     ticket = taken++;
                 }
-                work(piece);
-                {
-                    std::unique_lock lock(turnMutex);
-                    turnChanged.wait(lock, [&] { return stopped || handedOn == ticket; });
-                    if (stopped)
-                        return;
-                }
-                handOn(piece);
-                {
-                    const std::lock_guard lock(turnMutex);
-                    ++handedOn;
-                }
-                turnChanged.notify_all();
+                job.fetch(piece);
+                if (!waitTurn(settled, ticket))
+                    return;
+                job.settle(piece);
+                passTurn(settled);
+                job.work(piece);
+                if (!waitTurn(handedOn, ticket))
+                    return;
+                job.handOn(piece);
+                passTurn(handedOn);
                 if (callingThread)
-                    afterPiece();
+                    job.afterPiece();
             }
         } catch (...) {
-            stop(std::current_exception());
+            {
+                const std::lock_guard lock(turnMutex);
+                if (!error)
+                    error = std::current_exception();
+                stopped = true;
+            }
+            turnChanged.notify_all();
         }
     };
 

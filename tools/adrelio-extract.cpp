@@ -55,11 +55,10 @@ void printError(const QString &message)
     std::fprintf(stderr, "adrelio-extract : %s\n", message.toLocal8Bit().constData());
 }
 
-// Writes all of bytes to standard output, then empties them, keeping their capacity for
-// the next ones. Throws OutputFailure.
-void writeOut(QByteArray &bytes)
+// Writes all of bytes to standard output. Throws OutputFailure.
+void writeOut(QByteArrayView bytes)
 {
-    const char *p = bytes.constData();
+    const char *p = bytes.data();
     qsizetype left = bytes.size();
     while (left > 0) {
         const ssize_t written = ::write(STDOUT_FILENO, p, size_t(left));
@@ -72,6 +71,13 @@ void writeOut(QByteArray &bytes)
         p += written;
         left -= written;
     }
+}
+
+// The same for the sorted addresses gathered in bytes, which it empties, keeping their
+// capacity for the next ones.
+void writeGathered(QByteArray &bytes)
+{
+    writeOut(bytes);
     bytes.truncate(0);
 }
 
@@ -94,7 +100,7 @@ void extractInput(const char *argument, ExtractionOptions options, bool sort, QB
     }
     QStringList addresses = extractor.addressesInInput(input);
     sortLines(addresses);
-    writeAddresses(addresses, out, writeOut);
+    writeAddresses(addresses, out, writeGathered);
 }
 
 } // namespace
@@ -142,12 +148,12 @@ int main(int argc, char *argv[])
             try {
                 extractInput(input, options, sort, out);
             } catch (const AdrelioError &error) {
-                writeOut(out);
+                writeGathered(out);
                 printError(error.message());
                 status = EXIT_FAILURE;
             }
         }
-        writeOut(out);
+        writeGathered(out);
     } catch (const OutputFailure &failure) {
         printError(failure.message);
         return EXIT_FAILURE;

@@ -72,6 +72,11 @@ TextInput::TextInput(QByteArray bytes, qsizetype pieceSize)
 {
 }
 
+TextInput::TextInput(QByteArray bytes)
+    : m_memoryFile(true), m_memory(std::move(bytes)), m_pieceSize(m_memory.size() + 1)
+{
+}
+
 TextInput TextInput::standardInput()
 {
     return TextInput(STDIN_FILENO, false, QString());
@@ -81,6 +86,8 @@ TextInput::TextInput(TextInput &&other) noexcept
     : m_fd(std::exchange(other.m_fd, -1)),
       m_ownsFd(std::exchange(other.m_ownsFd, false)),
       m_regularFile(other.m_regularFile),
+      m_memoryFile(other.m_memoryFile),
+      m_markSize(other.m_markSize),
       m_fileName(std::move(other.m_fileName)),
       m_memory(std::move(other.m_memory)),
       m_memoryOffset(other.m_memoryOffset),
@@ -116,6 +123,7 @@ TextEncoding TextInput::encoding()
     }
     const RawTextFile file = rawTextFromBytes(QByteArray(start, size));
     m_encoding = file.encoding;
+    m_markSize = file.bodyStart;
     m_start = file.bytes.sliced(file.bodyStart);
     m_started = true;
     return m_encoding;
@@ -131,6 +139,36 @@ qsizetype TextInput::read(char *buffer, qsizetype size)
         return count;
     }
     return readRaw(buffer, size);
+}
+
+bool TextInput::isSeekable() const
+{
+    return m_regularFile || m_memoryFile;
+}
+
+qsizetype TextInput::readAt(char *buffer, qsizetype size, qint64 offset)
+{
+    encoding();
+    offset += m_markSize;
+    if (m_fd < 0) {
+        const qsizetype count = qBound(qint64(0), m_memory.size() - offset, qint64(size));
+        if (count > 0)
+            std::memcpy(buffer, m_memory.constData() + offset, size_t(count));
+        return count;
+    }
+    qsizetype done = 0;
+    while (done < size) {
+        const ssize_t count = ::pread(m_fd, buffer + done, size_t(size - done), offset + done);
+        if (count < 0) {
+            if (errno == EINTR)
+                continue;
+            throwReadError(errno);
+        }
+        if (count == 0)
+            break;
+        done += count;
+    }
+    return done;
 }
 
 qsizetype TextInput::readRaw(char *buffer, qsizetype size)

@@ -26,12 +26,14 @@ private slots:
     void randomText();
     void piecesArriveInOrder();
     void singleHugeLine();
+    void fieldsLongerThanPieces_data();
+    void fieldsLongerThanPieces();
 };
 
 namespace {
 
 // How a comparison cuts the work: pieces of pieceSize units on threadCount threads, and a
-// stream read readSize bytes at a time.
+// stream read readSize bytes at a time, or, with readSize 0, a file read by pieces.
 struct Cutting
 {
     qsizetype pieceSize;
@@ -42,6 +44,7 @@ struct Cutting
 const Cutting wholeText{qsizetype(1) << 20, 1, qsizetype(1) << 20};
 const QList<Cutting> cuttings = {
     wholeText, {1, 3, 1}, {2, 2, 1}, {3, 3, 2}, {4, 2, 3}, {5, 3, 5}, {7, 2, 4}, {11, 3, 16},
+    {1, 3, 0}, {2, 2, 0}, {3, 3, 0}, {6, 2, 0}, {1 << 20, 2, 0},
 };
 
 AddressExtractor extractorFor(const Cutting &cutting)
@@ -230,16 +233,18 @@ void TestFastPaths::piecesArriveInOrder()
     AddressExtractor extractor;
     extractor.setPieceSize(64 << 10);
     extractor.setThreadCount(4);
-    TextInput input(bytes, 100000);
-    int writes = 0;
-    QByteArray all;
-    extractor.writeAddressesInInput(input, [&](QByteArray &piece) {
-        ++writes;
-        all += piece;
-        piece.clear();
-    });
-    QVERIFY(writes > 20);
-    QCOMPARE(all, utf8Lines(plainExtraction(decodeText(rawTextFromBytes(bytes)))));
+    const QByteArray expected = utf8Lines(plainExtraction(decodeText(rawTextFromBytes(bytes))));
+    for (const qsizetype readSize : {100000, 0}) {
+        TextInput input = readSize > 0 ? TextInput(bytes, readSize) : TextInput(bytes);
+        int writes = 0;
+        QByteArray all;
+        extractor.writeAddressesInInput(input, [&](QByteArrayView piece) {
+            ++writes;
+            all += piece;
+        });
+        QVERIFY(writes > 20);
+        QCOMPARE(all, expected);
+    }
 }
 
 void TestFastPaths::singleHugeLine()
@@ -249,6 +254,28 @@ void TestFastPaths::singleHugeLine()
         bytes += "a@b,\"c d@e\" f \xCC\x81g@h\xC3 ";
     filePathsAgree(bytes, wholeText);
     filePathsAgree(bytes, {100000, 2, 70000});
+    filePathsAgree(bytes, {100000, 2, 0});
+}
+
+void TestFastPaths::fieldsLongerThanPieces_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+
+    const QByteArray run(9000, 'a');
+    QTest::newRow("plain field") << "x " + run + "@b c@d";
+    QTest::newRow("quoted field with blanks") << "x \"" + run + " " + run + "@b\" c@d";
+    QTest::newRow("unclosed quoted field") << "x \"a@b " + run + " " + run;
+    QTest::newRow("quoted fields without separators") << "\"a\"" + run + "\"b@c\"" + run + "@d";
+    QTest::newRow("zero bytes, then a field") << QByteArray(9000, '\0') + run + "@b";
+}
+
+// A piece of a stream or a file ends at a field boundary; when a field is longer than the
+// pieces, they grow or carry the field over until it ends.
+void TestFastPaths::fieldsLongerThanPieces()
+{
+    QFETCH(QByteArray, bytes);
+    for (const qsizetype readSize : {0, 700, 5000})
+        filePathsAgree(bytes, {1000, 2, readSize});
 }
 
 QTEST_GUILESS_MAIN(TestFastPaths)

@@ -41,23 +41,20 @@ inline QByteArray utf8Lines(const QStringList &addresses)
 }
 
 // All that AddressExtractor::writeAddressesInInput() writes for bytes read as a stream,
-// readSize bytes at a time.
+// readSize bytes at a time, or, with readSize 0, read as a file.
 inline QByteArray writtenAddresses(const QByteArray &bytes, qsizetype readSize,
                                    const AddressExtractor &extractor = AddressExtractor())
 {
-    TextInput input(bytes, readSize);
+    TextInput input = readSize > 0 ? TextInput(bytes, readSize) : TextInput(bytes);
     QByteArray all;
-    extractor.writeAddressesInInput(input, [&](QByteArray &piece) {
-        all += piece;
-        piece.clear();
-    });
+    extractor.writeAddressesInInput(input, [&](QByteArrayView piece) { all += piece; });
     return all;
 }
 
 inline QStringList addressesInStream(const QByteArray &bytes, qsizetype readSize,
                                      const AddressExtractor &extractor = AddressExtractor())
 {
-    TextInput input(bytes, readSize);
+    TextInput input = readSize > 0 ? TextInput(bytes, readSize) : TextInput(bytes);
     return extractor.addressesInInput(input);
 }
 
