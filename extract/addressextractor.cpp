@@ -4,7 +4,7 @@
 #include "extract/addresscleaner.h"
 #include "extract/addressscanner.h"
 #include "extract/addressset.h"
-#include "extract/orderedwork.h"
+#include "base/orderedwork.h"
 
 #include <QtEndian>
 
@@ -209,6 +209,8 @@ public:
             const qsizetype start = m_found.lines.size();
             appendFieldUtf8(m_found.lines, begin, end, form);
             lineAdded(start);
+        } else if (form == FieldForm::Plain && isAscii(begin, end)) {
+            addText(QString::fromLatin1(QByteArrayView(begin, end)));
         } else {
             addText(decodeField(begin, end, form));
         }

@@ -3,7 +3,7 @@
 #include "base/progress.h"
 #include "worklist/textfile.h"
 
-#include <QByteArray>
+#include <QByteArrayView>
 #include <QStringList>
 #include <QStringView>
 
@@ -32,11 +32,6 @@ QStringList addressesInText(QStringView text, const Progress &progress = {},
 QStringList addressesInFile(const RawTextFile &file, const Progress &progress = {},
                             ExtractionOptions options = {});
 
-// Output of addresses goes out a megabyte at a time.
-constexpr qsizetype addressFlushSize = qsizetype(1) << 20;
-
-// Appends to out, in UTF-8 and each followed by '\n', the addresses of a list already
-// found, and calls flush, which empties out, whenever out holds addressFlushSize bytes or
-// more. out may still hold addresses at the end.
-void writeAddresses(const QStringList &addresses, QByteArray &out,
-                    const std::function<void(QByteArray &out)> &flush);
+// Hands write the addresses of a list already found, in UTF-8 and each followed by '\n',
+// a piece at a time and in order, encoded on every core.
+void writeAddresses(const QStringList &addresses, const std::function<void(QByteArrayView bytes)> &write);

@@ -8,7 +8,7 @@
 #include "worklist/linesort.h"
 #include "worklist/textinput.h"
 
-#include <QByteArray>
+#include <QByteArrayView>
 #include <QFile>
 #include <QStringList>
 
@@ -73,14 +73,6 @@ void writeOut(QByteArrayView bytes)
     }
 }
 
-// The same for the sorted addresses gathered in bytes, which it empties, keeping their
-// capacity for the next ones.
-void writeGathered(QByteArray &bytes)
-{
-    writeOut(bytes);
-    bytes.truncate(0);
-}
-
 TextInput openInput(const char *argument)
 {
     if (std::strcmp(argument, "-") == 0)
@@ -90,7 +82,7 @@ TextInput openInput(const char *argument)
 
 // Without sorting, the addresses go out as they are found, a piece at a time, and the
 // input is never held whole.
-void extractInput(const char *argument, ExtractionOptions options, bool sort, QByteArray &out)
+void extractInput(const char *argument, ExtractionOptions options, bool sort)
 {
     TextInput input = openInput(argument);
     const AddressExtractor extractor(options);
@@ -100,7 +92,7 @@ void extractInput(const char *argument, ExtractionOptions options, bool sort, QB
     }
     QStringList addresses = extractor.addressesInInput(input);
     sortLines(addresses);
-    writeAddresses(addresses, out, writeGathered);
+    writeAddresses(addresses, writeOut);
 }
 
 } // namespace
@@ -140,20 +132,15 @@ int main(int argc, char *argv[])
         inputs.append("-");
 
     int status = EXIT_SUCCESS;
-    QByteArray out;
-    // Room for one more address beyond the flush size.
-    out.reserve(2 * addressFlushSize);
     try {
         for (const char *input : std::as_const(inputs)) {
             try {
-                extractInput(input, options, sort, out);
+                extractInput(input, options, sort);
             } catch (const AdrelioError &error) {
-                writeGathered(out);
                 printError(error.message());
                 status = EXIT_FAILURE;
             }
         }
-        writeGathered(out);
     } catch (const OutputFailure &failure) {
         printError(failure.message);
         return EXIT_FAILURE;
