@@ -602,8 +602,8 @@ struct Range
 // change while a range is parted, since the pivot index follows its item. The two parts
 // of a range are disjoint, so they may be sorted in any order, on any thread: a large part
 // goes to a list that every thread takes from, a small one stays with its thread.
-void quickSortRanks(std::vector<RankedLine> &items, qint64 done, qint64 total,
-                    const Progress &progress)
+template <typename Report>
+void quickSortRanks(std::vector<RankedLine> &items, Report &&report)
 {
     constexpr qsizetype sharedSize = 16384;
     std::mutex mutex;
@@ -672,7 +672,7 @@ void quickSortRanks(std::vector<RankedLine> &items, qint64 done, qint64 total,
                         range = low;
                         if (callingThread && placed - reported >= progressStep) {
                             reported = placed;
-                            reportProgress(progress, done + reported, total);
+                            report(reported);
                         }
                     }
                 }
@@ -708,24 +708,47 @@ void quickSortRanks(std::vector<RankedLine> &items, qint64 done, qint64 total,
         std::rethrow_exception(error);
 }
 
+// Reports the progress of the sort from the calling thread, at the end of each step too,
+// so that a cancel is heard however the steps were shared out; a value is passed on only
+// when it moved on.
+class SortProgress
+{
+public:
+    SortProgress(const Progress &progress, qint64 total) : m_progress(progress), m_total(total) { }
+
+    void operator()(qint64 done)
+    {
+        if (done <= m_last)
+            return;
+        m_last = done;
+        reportProgress(m_progress, done, m_total);
+    }
+
+private:
+    const Progress &m_progress;
+    const qint64 m_total;
+    qint64 m_last = 0;
+};
+
 template <typename Keys>
 std::vector<qsizetype> sortedOrder(const QStringList &lines, const Progress &progress)
 {
-    // Progress: a third for grouping the lines, a third for their keys, a third for the
-    // sort.
+    // A third of the progress for grouping the lines, a third for ranking them, a third
+    // for the sort.
     const qsizetype count = lines.size();
-    const qint64 total = 3 * qint64(count);
-    const Groups groups = groupEqualLines(lines, [&](qsizetype done) {
-        reportProgress(progress, done, total);
-    });
+    SortProgress report(progress, 3 * qint64(count));
+    const Groups groups = groupEqualLines(lines, [&](qsizetype done) { report(done); });
+    report(count);
     const std::vector<qsizetype> ranks = groupRanks<Keys>(lines, groups, [&](qsizetype done, qsizetype of) {
-        reportProgress(progress, count + qint64(done) * count / qMax(of, qsizetype(1)), total);
+        report(count + qint64(done) * count / qMax(of, qsizetype(1)));
     });
+    report(2 * qint64(count));
 
     std::vector<RankedLine> items(static_cast<size_t>(count));
     for (qsizetype i = 0; i < count; ++i)
         items[size_t(i)] = {ranks[size_t(groups.ofLine[size_t(i)])], i};
-    quickSortRanks(items, 2 * qint64(count), total, progress);
+    quickSortRanks(items, [&](qint64 placed) { report(2 * qint64(count) + placed); });
+    report(3 * qint64(count));
 
     std::vector<qsizetype> order(static_cast<size_t>(count));
     for (qsizetype i = 0; i < count; ++i)

@@ -24,6 +24,7 @@ private slots:
     void randomBytes();
     void randomUtf16();
     void randomText();
+    void randomOptions();
     void piecesArriveInOrder();
     void singleHugeLine();
     void fieldsLongerThanPieces_data();
@@ -47,9 +48,9 @@ const QList<Cutting> cuttings = {
     {1, 3, 0}, {2, 2, 0}, {3, 3, 0}, {6, 2, 0}, {1 << 20, 2, 0},
 };
 
-AddressExtractor extractorFor(const Cutting &cutting)
+AddressExtractor extractorFor(const Cutting &cutting, ExtractionOptions options = {})
 {
-    AddressExtractor extractor;
+    AddressExtractor extractor(options);
     extractor.setPieceSize(cutting.pieceSize);
     extractor.setThreadCount(cutting.threadCount);
     return extractor;
@@ -219,6 +220,43 @@ void TestFastPaths::randomText()
         const QString text = randomPieces(random, unitPieces);
         const AddressExtractor extractor = extractorFor(cuttings.at(i % cuttings.size()));
         QCOMPARE(extractor.addressesInText(text), plainExtraction(text));
+    }
+}
+
+// The options over every path, against cleaning each field of the plain extraction on
+// its own and comparing each address with those kept before it. ASCII fields are cleaned
+// as bytes on the UTF-8 paths, every other one as text.
+void TestFastPaths::randomOptions()
+{
+    const QList<QByteArray> pieces = {
+        "a", "B", "z9", "-", "_", ".", ".", "@", "@", " ", ",", ";", ":", "<", ">", "(", ")", "[",
+        "]", "{", "'", "\"", "?", "!", "mailto:", "MAILTO:", "fr", "xn--b", "1", "255", "\xC3\xA9",
+        "\xC3\x89", "\xE2\x84\xAA", "\xC2\xAB", "\xC2\xBB", "\xC2\xA0", "\xD0\xB8", "\xCC\x81",
+        "\xFF", "\n", "\r\n", "IPv6:", "::1",
+    };
+    QRandomGenerator random(314);
+    for (int i = 0; i < 3000; ++i) {
+        QByteArray bytes;
+        for (int n = random.bounded(40); n > 0; --n)
+            bytes += pieces.at(random.bounded(int(pieces.size())));
+        const RawTextFile file = rawTextFromBytes(bytes);
+        const QString text = decodeText(file);
+        const QStringList fields = plainExtraction(text);
+        const Cutting &cutting = cuttings.at(i % cuttings.size());
+        for (const ExtractionOptions options : {ExtractionOptions{true, false}, ExtractionOptions{false, true},
+                                                ExtractionOptions{true, true}}) {
+            const QStringList expected = withOptions(fields, options);
+            const AddressExtractor extractor = extractorFor(cutting, options);
+            QCOMPARE(extractor.addressesInFile(file), expected);
+            QCOMPARE(extractor.addressesInText(text), expected);
+            QCOMPARE(addressesInStream(bytes, cutting.readSize, extractor), expected);
+            QCOMPARE(writtenAddresses(bytes, cutting.readSize, extractor), utf8Lines(expected));
+            if (QTest::currentTestFailed()) {
+                qWarning() << "input" << bytes.toHex(' ') << "clean" << options.clean << "unique"
+                           << options.unique;
+                return;
+            }
+        }
     }
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "extract/addresscleaner.h"
 #include "extract/addressextractor.h"
 #include "extract/extraction.h"
 #include "extract/splitfields.h"
@@ -11,6 +12,8 @@
 #include <QStringList>
 #include <QStringView>
 #include <QtEndian>
+
+#include <algorithm>
 
 // The plain ways of doing what the program does by faster paths, which the tests and the
 // fuzz targets hold those paths to. Header only: the fuzz targets link nothing else.
@@ -27,6 +30,25 @@ inline QStringList plainExtraction(QStringView text)
             if (field.contains(u'@'))
                 addresses.append(field);
         }
+    }
+    return addresses;
+}
+
+// The options applied the plain way: each field cleaned on its own, then every address
+// compared with each one kept before it.
+inline QStringList withOptions(const QStringList &fields, ExtractionOptions options)
+{
+    QStringList addresses;
+    for (const QString &field : fields) {
+        const QString address = options.clean ? cleanedAddress(field).toString() : field;
+        if (options.clean && address.isEmpty())
+            continue;
+        const bool seen = options.unique
+                && std::any_of(addresses.cbegin(), addresses.cend(), [&](const QString &kept) {
+                       return kept.compare(address, Qt::CaseInsensitive) == 0;
+                   });
+        if (!seen)
+            addresses.append(address);
     }
     return addresses;
 }

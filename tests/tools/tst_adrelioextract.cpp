@@ -43,6 +43,8 @@ private slots:
     void unreadableFileIsSkipped_data();
     void unreadableFileIsSkipped();
     void sort();
+    void options_data();
+    void options();
     void help();
     void unknownOption();
     void endOfOptions();
@@ -313,6 +315,41 @@ void TestAdrelioExtract::sort()
     QCOMPARE(result.exitCode, 0);
     // Each file's list is sorted on its own, as the window sorts the list it holds.
     QCOMPARE(result.out, QByteArray("a@x\nA@x\nB@x\nb@x\na@y\nz@y\n"));
+}
+
+void TestAdrelioExtract::options_data()
+{
+    QTest::addColumn<QStringList>("options");
+    QTest::addColumn<QByteArray>("addresses");
+
+    QTest::newRow("none") << QStringList()
+                          << QByteArray("<Jean@Ex.fr>\nmailto:jean@ex.FR?x=1\n(x@y.fr)\njunk@\nx@y.fr\n"
+                                        "A b <b@c.fr>\nX@Y.FR\nx@y.fr\n");
+    QTest::newRow("clean") << QStringList{u"--clean"_s}
+                           << QByteArray("Jean@Ex.fr\njean@ex.FR\nx@y.fr\nx@y.fr\nb@c.fr\nX@Y.FR\nx@y.fr\n");
+    QTest::newRow("unique") << QStringList{u"--unique"_s}
+                            << QByteArray("<Jean@Ex.fr>\nmailto:jean@ex.FR?x=1\n(x@y.fr)\njunk@\nx@y.fr\n"
+                                          "A b <b@c.fr>\nx@y.fr\n");
+    QTest::newRow("clean and unique") << QStringList{u"--unique"_s, u"--clean"_s}
+                                      << QByteArray("Jean@Ex.fr\nx@y.fr\nb@c.fr\nx@y.fr\n");
+    QTest::newRow("clean, unique and sort") << QStringList{u"--clean"_s, u"--sort"_s, u"--unique"_s}
+                                            << QByteArray("b@c.fr\nJean@Ex.fr\nx@y.fr\nx@y.fr\n");
+}
+
+// Each file gives its own list, with duplicates left out within it, as the window's list.
+void TestAdrelioExtract::options()
+{
+    QFETCH(QStringList, options);
+    QFETCH(QByteArray, addresses);
+
+    const QString first = writeFile(m_dir.path(), u"first.txt"_s,
+                                    "<Jean@Ex.fr> mailto:jean@ex.FR?x=1 (x@y.fr), junk@ x@y.fr "
+                                    "\"A b <b@c.fr>\"\r\nX@Y.FR");
+    const QString second = writeFile(m_dir.path(), u"second.txt"_s, "x@y.fr");
+    const Result result = run(options + QStringList{first, second});
+    QCOMPARE(result.exitCode, 0);
+    QCOMPARE(result.err, QByteArray());
+    QCOMPARE(result.out, addresses);
 }
 
 void TestAdrelioExtract::help()
