@@ -287,7 +287,10 @@ void keepFirstOnes(FoundAddresses &found, AddressSet &seen, Output output)
     qsizetype lineBegin = 0;
     qsizetype kept = 0;
     char *lines = found.lines.data();
+    constexpr size_t ahead = 8;
     for (size_t i = 0; i < found.keyEnds.size(); ++i) {
+        if (i + ahead < found.hashes.size())
+            seen.prefetch(found.hashes[i + ahead]);
         const QByteArrayView key = QByteArrayView(found.keys).sliced(keyBegin, found.keyEnds[i] - keyBegin);
         keyBegin = found.keyEnds[i];
         const bool first = seen.insert(key, found.hashes[i]);

@@ -80,23 +80,19 @@ quint64 AddressSet::hash(QByteArrayView key)
 
 bool AddressSet::insert(QByteArrayView key, quint64 hash)
 {
-    if (2 * (m_keyEnds.size() + 1) > m_slots.size())
+    if (2 * (m_count + 1) > qsizetype(m_slots.size()))
         grow();
-    const quint64 tag = hash & 0xFFFFFFFFu;
+    const quint32 tag = quint32(hash);
     const size_t mask = m_slots.size() - 1;
-    for (size_t i = size_t(tag) & mask;; i = (i + 1) & mask) {
-        const quint64 slot = m_slots[i];
-        if (slot == 0) {
-            m_keys.append(key.data(), key.size());
-            m_keyEnds.push_back(m_keys.size());
-            m_slots[i] = (tag << 32) | quint64(m_keyEnds.size());
+    for (size_t i = tag & mask;; i = (i + 1) & mask) {
+        Slot &slot = m_slots[i];
+        if (!slot.key) {
+            slot = {store(key), quint32(key.size()), tag};
+            ++m_count;
             return true;
         }
-        if ((slot >> 32) != tag)
-            continue;
-        const size_t index = size_t(slot & 0xFFFFFFFFu) - 1;
-        const qsizetype begin = index == 0 ? 0 : m_keyEnds[index - 1];
-        if (QByteArrayView(m_keys).sliced(begin, m_keyEnds[index] - begin) == key)
+        if (slot.tag == tag && slot.size == quint32(key.size())
+            && std::memcmp(slot.key, key.data(), size_t(key.size())) == 0)
             return false;
     }
 }
@@ -108,15 +104,38 @@ bool AddressSet::insert(QStringView address)
     return insert(key, hash(key));
 }
 
+void AddressSet::prefetch(quint64 hash) const
+{
+    if (!m_slots.empty())
+        __builtin_prefetch(&m_slots[quint32(hash) & (m_slots.size() - 1)]);
+}
+
+// A key longer than a block, which addresses never are, gets a block of its own.
+const char *AddressSet::store(QByteArrayView key)
+{
+    constexpr qsizetype blockSize = 256 * 1024;
+    if (key.size() > m_blockLeft) {
+        const qsizetype size = qMax(blockSize, key.size());
+        m_blocks.push_back(std::make_unique_for_overwrite<char[]>(size_t(size)));
+        m_blockEnd = m_blocks.back().get() + size;
+        m_blockLeft = size;
+    }
+    char *stored = m_blockEnd - m_blockLeft;
+    if (!key.isEmpty())
+        std::memcpy(stored, key.data(), size_t(key.size()));
+    m_blockLeft -= key.size();
+    return stored;
+}
+
 void AddressSet::grow()
 {
-    std::vector<quint64> table(qMax(m_slots.size() * 2, size_t(64)), 0);
+    std::vector<Slot> table(qMax(m_slots.size() * 2, size_t(1024)), Slot{nullptr, 0, 0});
     const size_t mask = table.size() - 1;
-    for (const quint64 slot : m_slots) {
-        if (slot == 0)
+    for (const Slot &slot : m_slots) {
+        if (!slot.key)
             continue;
-        size_t i = size_t(slot >> 32) & mask;
-        while (table[i] != 0)
+        size_t i = slot.tag & mask;
+        while (table[i].key)
             i = (i + 1) & mask;
         table[i] = slot;
     }

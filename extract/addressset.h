@@ -4,6 +4,7 @@
 #include <QByteArrayView>
 #include <QStringView>
 
+#include <memory>
 #include <vector>
 
 // "Sans doublons": the addresses met so far, two of them being the same when
@@ -22,13 +23,27 @@ public:
     // Adds the address of key; false when an equal one was there already.
     bool insert(QByteArrayView key, quint64 hash);
     bool insert(QStringView address);
+    // Asks the memory for the place of a key about to be inserted, so that inserting
+    // several keys waits for memory once rather than once each.
+    void prefetch(quint64 hash) const;
 
 private:
+    // A key's bytes, its size and the low half of its hash, which also says where the
+    // slot lies; an empty slot has no bytes.
+    struct Slot
+    {
+        const char *key;
+        quint32 size;
+        quint32 tag;
+    };
+
+    const char *store(QByteArrayView key);
     void grow();
 
-    // Each slot holds the low half of a key's hash and one more than its index, 0 when
-    // empty; the low half also says where the slot lies.
-    std::vector<quint64> m_slots;
-    QByteArray m_keys;
-    std::vector<qsizetype> m_keyEnds;
+    std::vector<Slot> m_slots;
+    qsizetype m_count = 0;
+    // The keys' bytes, in blocks that never move.
+    std::vector<std::unique_ptr<char[]>> m_blocks;
+    qsizetype m_blockLeft = 0;
+    char *m_blockEnd = nullptr;
 };
