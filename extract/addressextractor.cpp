@@ -4,6 +4,7 @@
 #include "extract/addresscleaner.h"
 #include "extract/addressscanner.h"
 #include "extract/addressset.h"
+#include "worklist/linesort.h"
 #include "base/orderedwork.h"
 
 #include <QtEndian>
@@ -158,15 +159,19 @@ void appendFieldUtf8(ByteBuffer &out, const uchar *begin, const uchar *end, Fiel
     out.append('\n');
 }
 
-enum class Output { Texts, Lines };
+// The addresses of a piece as text, as UTF-8 lines, or as the units of one text that holds
+// them all, each ending where the next begins.
+enum class Output { Texts, Lines, Units };
 
-// What one piece gives: its addresses as text or as UTF-8 lines and, when only the first
-// of equal addresses stays, the key and its hash for each.
+// What one piece gives and, when only the first of equal addresses stays, the key and its
+// hash for each address.
 struct FoundAddresses
 {
     QStringList texts;
     ByteBuffer lines;
     std::vector<qsizetype> lineEnds;
+    QString units;
+    std::vector<qsizetype> unitEnds;
     QByteArray keys;
     std::vector<qsizetype> keyEnds;
     std::vector<quint64> hashes;
@@ -177,6 +182,8 @@ struct FoundAddresses
         texts.clear();
         lines.clear();
         lineEnds.clear();
+        units.truncate(0);
+        unitEnds.clear();
         keys.truncate(0);
         keyEnds.clear();
         hashes.clear();
@@ -195,48 +202,86 @@ public:
 
     void operator()(const uchar *begin, const uchar *end, FieldForm form)
     {
-        if (m_options.clean && form != FieldForm::QuotedWithDoubledQuotes && isAscii(begin, end)) {
-            const QByteArrayView address = cleanedAsciiAddress(QByteArrayView(begin, end));
-            if (address.isNull())
-                return;
-            if (m_output == Output::Lines)
-                addLine(address);
-            else
-                addText(QString::fromLatin1(address));
-        } else if (m_options.clean) {
-            addCleaned(decodeField(begin, end, form));
+        if (m_options.clean) {
+            if (form != FieldForm::QuotedWithDoubledQuotes && isAscii(begin, end)) {
+                const QByteArrayView address = cleanedAsciiAddress(QByteArrayView(begin, end));
+                if (!address.isNull())
+                    addAscii(address);
+            } else {
+                const QString field = decodeField(begin, end, form);
+                const QStringView address = cleanedAddress(field);
+                if (!address.isNull())
+                    addAddress(address);
+            }
         } else if (m_output == Output::Lines) {
             const qsizetype start = m_found.lines.size();
             appendFieldUtf8(m_found.lines, begin, end, form);
             lineAdded(start);
         } else if (form == FieldForm::Plain && isAscii(begin, end)) {
-            addText(QString::fromLatin1(QByteArrayView(begin, end)));
+            addAscii(QByteArrayView(begin, end));
         } else {
-            addText(decodeField(begin, end, form));
+            addAddress(decodeField(begin, end, form));
         }
     }
 
     void operator()(const char16_t *begin, const char16_t *end, FieldForm form)
     {
         QString field = unquote(QStringView(begin, end).toString(), form);
-        if (m_options.clean)
-            addCleaned(field);
-        else if (m_output == Output::Lines)
-            addLine(field.toUtf8());
-        else
-            addText(std::move(field));
+        if (!m_options.clean) {
+            addAddress(std::move(field));
+            return;
+        }
+        const QStringView address = cleanedAddress(field);
+        if (!address.isNull())
+            addAddress(address);
     }
 
 private:
-    void addCleaned(const QString &field)
+    void addAscii(QByteArrayView address)
     {
-        const QStringView address = cleanedAddress(field);
-        if (address.isNull())
-            return;
-        if (m_output == Output::Lines)
+        switch (m_output) {
+        case Output::Lines:
+            addLine(address);
+            break;
+        case Output::Texts:
+            addText(QString::fromLatin1(address));
+            break;
+        case Output::Units: {
+            const qsizetype start = m_found.units.size();
+            m_found.units.resize(start + address.size());
+            char16_t *units = reinterpret_cast<char16_t *>(m_found.units.data()) + start;
+            for (const char byte : address)
+                *units++ = char16_t(uchar(byte));
+            unitsAdded(start);
+            break;
+        }
+        }
+    }
+
+    void addAddress(QStringView address)
+    {
+        switch (m_output) {
+        case Output::Lines:
             addLine(address.toUtf8());
-        else
+            break;
+        case Output::Texts:
             addText(address.toString());
+            break;
+        case Output::Units: {
+            const qsizetype start = m_found.units.size();
+            m_found.units += address;
+            unitsAdded(start);
+            break;
+        }
+        }
+    }
+
+    void addAddress(QString &&address)
+    {
+        if (m_output == Output::Texts)
+            addText(std::move(address));
+        else
+            addAddress(QStringView(address));
     }
 
     void addLine(QByteArrayView bytes)
@@ -252,24 +297,28 @@ private:
         if (!m_options.unique)
             return;
         m_found.lineEnds.push_back(m_found.lines.size());
-        const qsizetype keyStart = m_found.keys.size();
-        AddressSet::appendKey(QByteArrayView(m_found.lines.data() + start, m_found.lines.size() - 1 - start),
-                              m_found.keys);
-        keyAdded(keyStart);
+        addKey(QByteArrayView(m_found.lines.data() + start, m_found.lines.size() - 1 - start));
+    }
+
+    void unitsAdded(qsizetype start)
+    {
+        m_found.unitEnds.push_back(m_found.units.size());
+        if (m_options.unique)
+            addKey(QStringView(m_found.units).sliced(start));
     }
 
     void addText(QString text)
     {
-        if (m_options.unique) {
-            const qsizetype keyStart = m_found.keys.size();
-            AddressSet::appendKey(QStringView(text), m_found.keys);
-            keyAdded(keyStart);
-        }
+        if (m_options.unique)
+            addKey(QStringView(text));
         m_found.texts.append(std::move(text));
     }
 
-    void keyAdded(qsizetype keyStart)
+    template <typename Address>
+    void addKey(Address address)
     {
+        const qsizetype keyStart = m_found.keys.size();
+        AddressSet::appendKey(address, m_found.keys);
         m_found.keyEnds.push_back(m_found.keys.size());
         m_found.hashes.push_back(AddressSet::hash(QByteArrayView(m_found.keys).sliced(keyStart)));
     }
@@ -284,9 +333,11 @@ private:
 void keepFirstOnes(FoundAddresses &found, AddressSet &seen, Output output)
 {
     qsizetype keyBegin = 0;
-    qsizetype lineBegin = 0;
+    qsizetype itemBegin = 0;
     qsizetype kept = 0;
+    qsizetype keptItems = 0;
     char *lines = found.lines.data();
+    char16_t *units = output == Output::Units ? reinterpret_cast<char16_t *>(found.units.data()) : nullptr;
     constexpr size_t ahead = 8;
     for (size_t i = 0; i < found.keyEnds.size(); ++i) {
         if (i + ahead < found.hashes.size())
@@ -294,22 +345,42 @@ void keepFirstOnes(FoundAddresses &found, AddressSet &seen, Output output)
         const QByteArrayView key = QByteArrayView(found.keys).sliced(keyBegin, found.keyEnds[i] - keyBegin);
         keyBegin = found.keyEnds[i];
         const bool first = seen.insert(key, found.hashes[i]);
-        if (output == Output::Texts) {
+        switch (output) {
+        case Output::Texts:
             if (first)
                 found.texts[kept++] = std::move(found.texts[qsizetype(i)]);
-            continue;
+            break;
+        case Output::Lines:
+            if (first) {
+                std::memmove(lines + kept, lines + itemBegin, size_t(found.lineEnds[i] - itemBegin));
+                kept += found.lineEnds[i] - itemBegin;
+            }
+            itemBegin = found.lineEnds[i];
+            break;
+        case Output::Units: {
+            const qsizetype itemEnd = found.unitEnds[i];
+            if (first) {
+                std::memmove(units + kept, units + itemBegin, size_t(itemEnd - itemBegin) * sizeof(char16_t));
+                kept += itemEnd - itemBegin;
+                found.unitEnds[size_t(keptItems++)] = kept;
+            }
+            itemBegin = itemEnd;
+            break;
         }
-        const qsizetype lineEnd = found.lineEnds[i];
-        if (first) {
-            std::memmove(lines + kept, lines + lineBegin, size_t(lineEnd - lineBegin));
-            kept += lineEnd - lineBegin;
         }
-        lineBegin = lineEnd;
     }
-    if (output == Output::Texts)
+    switch (output) {
+    case Output::Texts:
         found.texts.resize(kept);
-    else
+        break;
+    case Output::Lines:
         found.lines.resize(kept);
+        break;
+    case Output::Units:
+        found.units.truncate(kept);
+        found.unitEnds.resize(size_t(keptItems));
+        break;
+    }
 }
 
 // How the work is cut and what is kept.
@@ -633,6 +704,71 @@ void extractFromMemory(const Plan &plan, const typename Text::Unit *text, qsizet
     reportProgress(progress, size, size);
 }
 
+// Encodes addresses in UTF-8 lines in the given order, a piece at a time on every core, and
+// hands the pieces to write in order. Most addresses are ASCII, whose units are their
+// bytes.
+void writeInOrder(const QList<QStringView> &addresses, const std::vector<qsizetype> &order,
+                  int threadCount, const std::function<void(QByteArrayView bytes)> &write)
+{
+    constexpr qsizetype pieceSize = 16384;
+    struct Job
+    {
+        struct Piece
+        {
+            qsizetype from = 0;
+            qsizetype to = 0;
+            QByteArray bytes;
+        };
+
+        bool take(Piece &piece)
+        {
+            if (next == qsizetype(order.size()))
+                return false;
+            piece.from = next;
+            piece.to = qMin(qsizetype(order.size()), next + pieceSize);
+            next = piece.to;
+            return true;
+        }
+        void fetch(Piece &) { }
+        void settle(Piece &) { }
+        // A text that is not ASCII is encoded as toUtf8() encodes it, as the addresses
+        // written unsorted are.
+        void work(Piece &piece)
+        {
+            qsizetype room = 0;
+            for (qsizetype i = piece.from; i < piece.to; ++i)
+                room += 3 * addresses.at(order[size_t(i)]).size() + 1;
+            piece.bytes.resize(room);
+            char *out = piece.bytes.data();
+            for (qsizetype i = piece.from; i < piece.to; ++i) {
+                const QStringView address = addresses.at(order[size_t(i)]);
+                const char16_t *units = reinterpret_cast<const char16_t *>(address.utf16());
+                qsizetype k = 0;
+                for (; k < address.size() && units[k] < 0x80; ++k)
+                    out[k] = char(units[k]);
+                if (k == address.size()) {
+                    out += k;
+                } else {
+                    const QByteArray utf8 = address.toUtf8();
+                    out = std::copy(utf8.cbegin(), utf8.cend(), out);
+                }
+                *out++ = '\n';
+            }
+            piece.bytes.truncate(out - piece.bytes.constData());
+        }
+        void handOn(Piece &piece) { write(piece.bytes); }
+        void afterPiece() { }
+
+        const QList<QStringView> &addresses;
+        const std::vector<qsizetype> &order;
+        const std::function<void(QByteArrayView bytes)> &write;
+        qsizetype next = 0;
+    };
+
+    Job job{addresses, order, write};
+    runInOrder(qsizetype(order.size()) > pieceSize ? threadCount : 1, job);
+}
+
 template <typename Deliver>
 void extractFromInput(const Plan &plan, TextInput &input, Output output, Deliver &&deliver)
 {
@@ -698,6 +834,24 @@ QStringList AddressExtractor::addressesInInput(TextInput &input) const
     extractFromInput({m_options, m_pieceSize, m_threadCount}, input, Output::Texts,
                      [&](FoundAddresses &found) { addresses.append(std::move(found.texts)); });
     return addresses;
+}
+
+void AddressExtractor::writeSortedAddressesInInput(TextInput &input,
+                                                   const std::function<void(QByteArrayView bytes)> &write) const
+{
+    std::vector<QString> texts;
+    QList<QStringView> addresses;
+    extractFromInput({m_options, m_pieceSize, m_threadCount}, input, Output::Units,
+                     [&](FoundAddresses &found) {
+        texts.push_back(std::move(found.units));
+        const QStringView text = texts.back();
+        qsizetype begin = 0;
+        for (const qsizetype end : found.unitEnds) {
+            addresses.append(text.sliced(begin, end - begin));
+            begin = end;
+        }
+    });
+    writeInOrder(addresses, sortedOrder(addresses), m_threadCount, write);
 }
 
 void AddressExtractor::writeAddressesInInput(TextInput &input,

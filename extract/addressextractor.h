@@ -35,6 +35,10 @@ public:
     // once.
     void writeAddressesInInput(TextInput &input,
                                const std::function<void(QByteArrayView bytes)> &write) const;
+    // The same with the addresses sorted as sortLines() sorts a list, once they are all
+    // found. They are held in the few large texts of the pieces rather than a text each.
+    void writeSortedAddressesInInput(TextInput &input,
+                                     const std::function<void(QByteArrayView bytes)> &write) const;
 
 private:
     ExtractionOptions m_options;

@@ -3,11 +3,8 @@
 #include "base/progress.h"
 #include "worklist/textfile.h"
 
-#include <QByteArrayView>
 #include <QStringList>
 #include <QStringView>
-
-#include <functional>
 
 // What "Extraire" does with the fields that hold "@". With both off, the list holds every
 // such field as it stands, in the order found, duplicates included.
@@ -31,7 +28,3 @@ QStringList addressesInText(QStringView text, const Progress &progress = {},
 // decoded.
 QStringList addressesInFile(const RawTextFile &file, const Progress &progress = {},
                             ExtractionOptions options = {});
-
-// Hands write the addresses of a list already found, in UTF-8 and each followed by '\n',
-// a piece at a time and in order, encoded on every core.
-void writeAddresses(const QStringList &addresses, const std::function<void(QByteArrayView bytes)> &write);

@@ -5,12 +5,10 @@
 #include "base/fileerrors.h"
 #include "extract/addressextractor.h"
 #include "extract/extraction.h"
-#include "worklist/linesort.h"
 #include "worklist/textinput.h"
 
 #include <QByteArrayView>
 #include <QFile>
-#include <QStringList>
 
 #include <cerrno>
 #include <clocale>
@@ -81,18 +79,15 @@ TextInput openInput(const char *argument)
 }
 
 // Without sorting, the addresses go out as they are found, a piece at a time, and the
-// input is never held whole.
+// input is never held whole; sorting holds the addresses, not the input.
 void extractInput(const char *argument, ExtractionOptions options, bool sort)
 {
     TextInput input = openInput(argument);
     const AddressExtractor extractor(options);
-    if (!sort) {
+    if (sort)
+        extractor.writeSortedAddressesInInput(input, writeOut);
+    else
         extractor.writeAddressesInInput(input, writeOut);
-        return;
-    }
-    QStringList addresses = extractor.addressesInInput(input);
-    sortLines(addresses);
-    writeAddresses(addresses, writeOut);
 }
 
 } // namespace

@@ -138,7 +138,7 @@ struct Groups
 };
 
 // A hash of a text's units, eight bytes at a time.
-size_t textHash(const QString &text)
+size_t textHash(QStringView text)
 {
     constexpr quint64 multiplier = 0x9E3779B97F4A7C15ull;
     const char *p = reinterpret_cast<const char *>(text.utf16());
@@ -160,7 +160,7 @@ size_t textHash(const QString &text)
 // Each thread groups the lines whose hash falls to its share, in order, with a table of
 // its own; the groups of a share are numbered after those of the shares before it.
 template <typename Report>
-Groups groupEqualLines(const QStringList &lines, Report &&report)
+Groups groupEqualLines(const QList<QStringView> &lines, Report &&report)
 {
     const qsizetype count = lines.size();
     std::vector<size_t> hashes(static_cast<size_t>(count));
@@ -232,7 +232,7 @@ public:
     {
         m_collator.setCaseSensitivity(Qt::CaseInsensitive);
     }
-    Key key(const QString &text) const { return m_collator.sortKey(text); }
+    Key key(QStringView text) const { return m_collator.sortKey(QString::fromRawData(text.data(), text.size())); }
     static int compare(const Key &a, const Key &b) { return a.compare(b); }
 
 private:
@@ -247,7 +247,7 @@ public:
     using Key = QString;
 
     explicit FoldedKeys(const QLocale &) { }
-    static Key key(const QString &text) { return text.toCaseFolded(); }
+    static Key key(QStringView text) { return QString::fromRawData(text.data(), text.size()).toCaseFolded(); }
     static int compare(const Key &a, const Key &b) { return a.compare(b); }
 };
 
@@ -292,7 +292,7 @@ public:
     explicit CharacterOrder(const std::array<uchar, 128> &ranks) : m_ranks(ranks) { }
 
     // Whether every unit of text has a rank; fills ranked when it has.
-    bool rank(const QString &text, qsizetype group, RankedText &ranked) const
+    bool rank(QStringView text, qsizetype group, RankedText &ranked) const
     {
         ranked = {0, 0, reinterpret_cast<const char16_t *>(text.utf16()), text.size(), group};
         for (qsizetype i = 0; i < text.size(); ++i) {
@@ -446,7 +446,7 @@ template <typename Keys>
 class LazyKeys
 {
 public:
-    LazyKeys(const Keys &keys, const QStringList &lines, const Groups &groups,
+    LazyKeys(const Keys &keys, const QList<QStringView> &lines, const Groups &groups,
              std::vector<std::optional<typename Keys::Key>> &made)
         : m_keys(keys), m_lines(lines), m_groups(groups), m_made(made)
     {
@@ -462,13 +462,13 @@ public:
 
 private:
     const Keys &m_keys;
-    const QStringList &m_lines;
+    const QList<QStringView> &m_lines;
     const Groups &m_groups;
     std::vector<std::optional<typename Keys::Key>> &m_made;
 };
 
 template <typename Keys, typename Report>
-std::vector<qsizetype> groupRanks(const QStringList &lines, const Groups &groups, Report &&report)
+std::vector<qsizetype> groupRanks(const QList<QStringView> &lines, const Groups &groups, Report &&report)
 {
     const qsizetype count = qsizetype(groups.firstLine.size());
     const QLocale locale;
@@ -731,7 +731,7 @@ private:
 };
 
 template <typename Keys>
-std::vector<qsizetype> sortedOrder(const QStringList &lines, const Progress &progress)
+std::vector<qsizetype> orderOf(const QList<QStringView> &lines, const Progress &progress)
 {
     // A third of the progress for grouping the lines, a third for ranking them, a third
     // for the sort.
@@ -758,14 +758,24 @@ std::vector<qsizetype> sortedOrder(const QStringList &lines, const Progress &pro
 
 } // namespace
 
+std::vector<qsizetype> sortedOrder(const QList<QStringView> &lines, const Progress &progress)
+{
+    if (lines.size() < 2)
+        return std::vector<qsizetype>(static_cast<size_t>(lines.size()), 0);
+    return QCollator().locale().language() == QLocale::C ? orderOf<FoldedKeys>(lines, progress)
+                                                         : orderOf<CollatorKeys>(lines, progress);
+}
+
 void sortLines(QStringList &lines, const Progress &progress)
 {
     if (lines.size() < 2)
         return;
 
-    const std::vector<qsizetype> order = QCollator().locale().language() == QLocale::C
-            ? sortedOrder<FoldedKeys>(lines, progress)
-            : sortedOrder<CollatorKeys>(lines, progress);
+    QList<QStringView> views;
+    views.reserve(lines.size());
+    for (const QString &line : std::as_const(lines))
+        views.append(line);
+    const std::vector<qsizetype> order = sortedOrder(views, progress);
 
     QStringList sorted;
     sorted.reserve(lines.size());

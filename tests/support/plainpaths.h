@@ -4,6 +4,7 @@
 #include "extract/addressextractor.h"
 #include "extract/extraction.h"
 #include "extract/splitfields.h"
+#include "worklist/linesort.h"
 #include "worklist/textfile.h"
 #include "worklist/textinput.h"
 
@@ -71,6 +72,23 @@ inline QByteArray writtenAddresses(const QByteArray &bytes, qsizetype readSize,
     QByteArray all;
     extractor.writeAddressesInInput(input, [&](QByteArrayView piece) { all += piece; });
     return all;
+}
+
+// The same with the addresses sorted.
+inline QByteArray writtenSortedAddresses(const QByteArray &bytes, qsizetype readSize,
+                                         const AddressExtractor &extractor = AddressExtractor())
+{
+    TextInput input = readSize > 0 ? TextInput(bytes, readSize) : TextInput(bytes);
+    QByteArray all;
+    extractor.writeSortedAddressesInInput(input, [&](QByteArrayView piece) { all += piece; });
+    return all;
+}
+
+// A list as sortLines() leaves it.
+inline QStringList sorted(QStringList lines)
+{
+    sortLines(lines);
+    return lines;
 }
 
 inline QStringList addressesInStream(const QByteArray &bytes, qsizetype readSize,
