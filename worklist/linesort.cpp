@@ -471,8 +471,30 @@ template <typename Keys, typename Report>
 std::vector<qsizetype> groupRanks(const QList<QStringView> &lines, const Groups &groups, Report &&report)
 {
     const qsizetype count = qsizetype(groups.firstLine.size());
-    const QLocale locale;
+    // The locale a default QCollator takes, the one of the user's collation.
+    const QLocale locale = QCollator().locale();
     const Keys localeKeys(locale);
+
+    // A few texts are ordered by their keys alone: learning the order of the characters
+    // would cost more.
+    constexpr qsizetype fewGroups = 256;
+    if (count < fewGroups) {
+        std::vector<std::optional<typename Keys::Key>> keys(static_cast<size_t>(count));
+        std::vector<qsizetype> order;
+        for (qsizetype g = 0; g < count; ++g) {
+            const QStringView text = lines.at(groups.firstLine[size_t(g)]);
+            keys[size_t(g)] = localeKeys.key(text);
+            if (!text.isEmpty())
+                order.push_back(g);
+        }
+        std::sort(order.begin(), order.end(), [&](qsizetype a, qsizetype b) {
+            return Keys::compare(*keys[size_t(a)], *keys[size_t(b)]) < 0;
+        });
+        std::vector<qsizetype> ranks(static_cast<size_t>(count), 0);
+        rankInOrder<Keys>(order, keys, ranks);
+        return ranks;
+    }
+
     const CharacterOrder characters(characterRanks(localeKeys));
 
     // The texts ordered by their characters, and the others.
