@@ -625,10 +625,11 @@ public:
         if (!m_seekable)
             return;
         const qsizetype size = this->m_plan.pieceSize;
-        piece.units.resize(carryRoom + size);
-        const qsizetype count = m_units.readAt(m_input, piece.units.data() + carryRoom, size,
+        const qsizetype room = carryRoom();
+        piece.units.resize(room + size);
+        const qsizetype count = m_units.readAt(m_input, piece.units.data() + room, size,
                                                piece.offset, piece.bytes);
-        piece.units.resize(carryRoom + count);
+        piece.units.resize(room + count);
         piece.endsInput = count < size;
         if (piece.endsInput)
             m_atEnd = true;
@@ -644,12 +645,13 @@ public:
             piece.start = piece.cut = 0;
             return;
         }
-        const qsizetype read = piece.units.size() - carryRoom;
-        if (m_carry.size() <= carryRoom) {
-            piece.start = carryRoom - m_carry.size();
+        const qsizetype room = carryRoom();
+        const qsizetype read = piece.units.size() - room;
+        if (m_carry.size() <= room) {
+            piece.start = room - m_carry.size();
         } else {
             piece.units.resize(m_carry.size() + read);
-            std::memmove(piece.units.data() + m_carry.size(), piece.units.data() + carryRoom,
+            std::memmove(piece.units.data() + m_carry.size(), piece.units.data() + room,
                          size_t(read) * sizeof(Unit));
             piece.start = 0;
         }
@@ -669,8 +671,9 @@ public:
 
 private:
     // Room kept in front of a file's piece for the units left over from the one before,
-    // which are mostly less than a line.
-    static constexpr qsizetype carryRoom = 4096;
+    // which are mostly less than a line: a quarter of a piece takes lines of hundreds of
+    // kilobytes without moving the piece.
+    qsizetype carryRoom() const { return this->m_plan.pieceSize / 4; }
 
     bool cutPiece(Piece &piece)
     {

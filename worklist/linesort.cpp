@@ -422,20 +422,23 @@ bool followsCharacterOrder(const QLocale &locale, const CharacterOrder &characte
             }
         }
     }
-    const Keys keys(locale);
-    std::vector<std::pair<RankedText, typename Keys::Key>> ranked;
-    bool follows = true;
-    for (qsizetype i = 0; i < texts.size() && follows; ++i) {
-        RankedText text;
-        follows = characters.rank(texts.at(i), i, text);
-        ranked.emplace_back(text, keys.key(texts.at(i)));
-    }
-    std::sort(ranked.begin(), ranked.end(), [&](const auto &a, const auto &b) {
-        return characters.less(a.first, b.first);
+    std::vector<RankedText> ranked(static_cast<size_t>(texts.size()));
+    std::vector<std::optional<typename Keys::Key>> keys(static_cast<size_t>(texts.size()));
+    std::atomic<bool> follows = true;
+    forEachPiece(texts.size(), [&](qsizetype from, qsizetype to) {
+        const Keys pieceKeys(locale);
+        for (qsizetype i = from; i < to; ++i) {
+            if (!characters.rank(texts.at(i), i, ranked[size_t(i)]))
+                follows = false;
+            keys[size_t(i)] = pieceKeys.key(texts.at(i));
+        }
+    }, [](qsizetype) {});
+    std::sort(ranked.begin(), ranked.end(), [&](const RankedText &a, const RankedText &b) {
+        return characters.less(a, b);
     });
     for (size_t i = 1; i < ranked.size() && follows; ++i) {
-        const int c = Keys::compare(ranked[i - 1].second, ranked[i].second);
-        follows = c <= 0 && (c < 0) == characters.less(ranked[i - 1].first, ranked[i].first);
+        const int c = Keys::compare(*keys[size_t(ranked[i - 1].group)], *keys[size_t(ranked[i].group)]);
+        follows = c <= 0 && (c < 0) == characters.less(ranked[i - 1], ranked[i]);
     }
     learnt.insert(locale.name(), follows);
     return follows;
