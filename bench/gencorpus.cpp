@@ -1,9 +1,16 @@
-// Writes a deterministic text corpus of the kind people drop on Adrelio: mail headers
-// with quoted display names, address lists, French prose with accents, tab-separated and
-// comma-separated exports, logs and quoted replies; about 60 bytes a line, UTF-8 without
-// a mark, LF line ends. The same seed and size always give the same bytes.
+// Writes a deterministic text corpus of the kind people drop on Adrelio, UTF-8 without a
+// mark. The same seed, shape and size always give the same bytes. The shapes:
+//   mail       mail headers with quoted display names, address lists, French prose with
+//              accents, tab-separated and comma-separated exports, logs and quoted
+//              replies; about 60 bytes a line, LF line ends (the default)
+//   sparse     French prose with one line holding an address every 20 lines
+//   dense      address lists and comma-separated exports, several addresses a line
+//   long-lines the lines of mail joined into lines of 10 to 100 kB
+//   non-ascii  prose and names in Cyrillic, Greek, Chinese, Japanese and accented Latin,
+//              addresses with accented local parts and internationalised domains
+//   crlf       mail with CR LF line ends
 //
-// Usage: gencorpus [--seed N] SIZE > FILE
+// Usage: gencorpus [--seed N] [--shape SHAPE] SIZE > FILE
 // SIZE is a byte count with an optional suffix k, M or G (powers of 1000). Output stops at
 // the end of the first line that reaches SIZE.
 
@@ -113,6 +120,32 @@ constexpr std::array<Words, 12> months = {
     "juil.", "août", "sept.", "oct.", "nov.", "déc.",
 };
 
+constexpr std::array<Words, 40> foreignWords = {
+    "письмо", "встреча", "адрес", "спасибо", "пожалуйста", "завтра", "отчёт", "компания",
+    "συνάντηση", "ευχαριστώ", "διεύθυνση", "αύριο", "εταιρεία", "έκθεση", "μήνυμα", "φίλε",
+    "会議", "住所", "ありがとう", "明日", "報告書", "会社", "メール", "連絡先",
+    "会议", "地址", "谢谢", "明天", "报告", "公司", "邮件", "联系人",
+    "réunion", "équipe", "déjà", "hôtel", "cœur", "naïve", "Ørsted", "Straße",
+};
+
+constexpr std::array<Words, 16> foreignNames = {
+    "Иван Петров", "Ольга Смирнова", "Дмитрий Козлов", "Анна Волкова",
+    "Γιώργος Παπαδόπουλος", "Ελένη Νικολάου", "田中 太郎", "佐藤 花子",
+    "王伟", "李娜", "Zoë Lefèvre", "Ségolène Dupré", "Jürgen Müller", "Björn Ångström",
+    "Łukasz Wójcik", "Çağla Öztürk",
+};
+
+constexpr std::array<Words, 12> foreignLocalParts = {
+    "élodie.dupré", "jürgen.müller", "björn", "zoë", "иван.петров", "ольга",
+    "γιώργος", "田中", "李娜", "françois", "łukasz", "çağla",
+};
+
+constexpr std::array<Words, 12> foreignDomains = {
+    "exemple.fr", "münchen.de", "пример.рф", "почта.рф", "例え.jp", "例子.中国",
+    "παράδειγμα.ελ", "société-générale.fr", "bücher.ch", "gmail.com", "orange.fr",
+    "ñandú.es",
+};
+
 // Lower-case ASCII form of a name for the local part of an address: accents dropped,
 // blanks and apostrophes removed.
 std::string asciiLower(Words name)
@@ -145,13 +178,161 @@ std::string asciiLower(Words name)
     return out;
 }
 
+enum class Shape { Mail, Sparse, Dense, LongLines, NonAscii, CrLf };
+
 class Corpus
 {
 public:
-    explicit Corpus(uint64_t seed) : m_random(seed) { }
+    Corpus(uint64_t seed, Shape shape) : m_random(seed), m_shape(shape) { }
+
+    const char *lineEnd() const { return m_shape == Shape::CrLf ? "\r\n" : "\n"; }
 
     // Appends one line, without its line end.
     void line(std::string &out)
+    {
+        switch (m_shape) {
+        case Shape::Mail:
+        case Shape::CrLf:
+            mailLine(out);
+            break;
+        case Shape::Sparse:
+            sparseLine(out);
+            break;
+        case Shape::Dense:
+            denseLine(out);
+            break;
+        case Shape::LongLines:
+            longLine(out);
+            break;
+        case Shape::NonAscii:
+            nonAsciiLine(out);
+            break;
+        }
+    }
+
+private:
+    void sparseLine(std::string &out)
+    {
+        if (m_random.below(20) != 0) {
+            if (m_random.chance(8))
+                return;
+            prose(out);
+            return;
+        }
+        switch (m_random.below(4)) {
+        case 0:
+            fromHeader(out);
+            break;
+        case 1:
+            mailtoSentence(out);
+            break;
+        case 2:
+            signature(out);
+            break;
+        default:
+            quotedReply(out);
+            break;
+        }
+    }
+
+    void denseLine(std::string &out)
+    {
+        switch (m_random.below(4)) {
+        case 0: {
+            out += m_random.chance(50) ? "To: " : "Cc: ";
+            const unsigned n = 4 + m_random.below(12);
+            for (unsigned i = 0; i < n; ++i) {
+                if (i > 0)
+                    out += m_random.chance(70) ? ", " : "; ";
+                displayed(out);
+            }
+            break;
+        }
+        case 1:
+            csvRow(out);
+            break;
+        case 2: {
+            const unsigned n = 3 + m_random.below(8);
+            for (unsigned i = 0; i < n; ++i) {
+                if (i > 0)
+                    out += m_random.chance(50) ? ";" : ",";
+                address(out, person());
+            }
+            break;
+        }
+        default:
+            tabRow(out);
+            break;
+        }
+    }
+
+    void longLine(std::string &out)
+    {
+        const size_t length = 10000 + m_random.below(90000);
+        const size_t start = out.size();
+        while (out.size() - start < length) {
+            const size_t before = out.size();
+            mailLine(out);
+            if (out.size() > before)
+                out += ' ';
+        }
+    }
+
+    void nonAsciiLine(std::string &out)
+    {
+        const unsigned kind = m_random.below(100);
+        if (kind < 40) {
+            out += m_random.pick(foreignWords);
+            for (unsigned n = 6 + m_random.below(12); n > 0; --n) {
+                out += m_random.chance(10) ? "、" : " ";
+                out += m_random.pick(foreignWords);
+            }
+            out += m_random.chance(50) ? "。" : ".";
+        } else if (kind < 60) {
+            out += m_random.chance(50) ? "От: " : "De : ";
+            out += '"';
+            out += m_random.pick(foreignNames);
+            out += "\" <";
+            foreignAddress(out);
+            out += '>';
+        } else if (kind < 75) {
+            out += "Кому: ";
+            for (unsigned n = 1 + m_random.below(4); n > 0; --n) {
+                out += m_random.pick(foreignNames);
+                out += " <";
+                foreignAddress(out);
+                out += n > 1 ? ">, " : ">";
+            }
+        } else if (kind < 85) {
+            out += '"';
+            out += m_random.pick(foreignNames);
+            out += "\",";
+            foreignAddress(out);
+            out += ",\"";
+            out += m_random.pick(foreignWords);
+            out += '"';
+        } else if (kind < 95) {
+            out += "« ";
+            out += m_random.pick(foreignWords);
+            out += " » ";
+            foreignAddress(out);
+        }
+    }
+
+    void foreignAddress(std::string &out)
+    {
+        if (m_random.chance(50)) {
+            address(out, person());
+            return;
+        }
+        out += m_random.pick(foreignLocalParts);
+        if (m_random.chance(30))
+            out += std::to_string(m_random.below(100));
+        out += '@';
+        out += m_random.pick(foreignDomains);
+    }
+
+    void mailLine(std::string &out)
     {
         const unsigned kind = m_random.below(100);
         if (kind < 24)
@@ -179,7 +360,6 @@ public:
         // else: an empty line
     }
 
-private:
     struct Person
     {
         Words first;
@@ -434,7 +614,24 @@ private:
     }
 
     Random m_random;
+    Shape m_shape;
 };
+
+bool parseShape(const char *text, Shape &shape)
+{
+    static constexpr std::array<std::pair<std::string_view, Shape>, 6> shapes = { {
+        { "mail", Shape::Mail }, { "sparse", Shape::Sparse }, { "dense", Shape::Dense },
+        { "long-lines", Shape::LongLines }, { "non-ascii", Shape::NonAscii },
+        { "crlf", Shape::CrLf },
+    } };
+    for (const auto &[name, value] : shapes) {
+        if (name == text) {
+            shape = value;
+            return true;
+        }
+    }
+    return false;
+}
 
 bool parseSize(const char *text, uint64_t &size)
 {
@@ -459,8 +656,10 @@ bool parseSize(const char *text, uint64_t &size)
 
 int usage()
 {
-    std::fputs("Usage : gencorpus [--seed N] TAILLE > FICHIER\n"
-               "TAILLE en octets, suffixes k, M, G (puissances de 1000).\n", stderr);
+    std::fputs("Usage : gencorpus [--seed N] [--shape FORME] TAILLE > FICHIER\n"
+               "TAILLE en octets, suffixes k, M, G (puissances de 1000).\n"
+               "FORME : mail (par défaut), sparse, dense, long-lines, non-ascii, crlf.\n",
+               stderr);
     return 2;
 }
 
@@ -469,6 +668,7 @@ int usage()
 int main(int argc, char *argv[])
 {
     uint64_t seed = 1;
+    Shape shape = Shape::Mail;
     uint64_t size = 0;
     bool haveSize = false;
     for (int i = 1; i < argc; ++i) {
@@ -476,6 +676,9 @@ int main(int argc, char *argv[])
             char *end = nullptr;
             seed = std::strtoull(argv[++i], &end, 10);
             if (*end != '\0')
+                return usage();
+        } else if (std::strcmp(argv[i], "--shape") == 0 && i + 1 < argc) {
+            if (!parseShape(argv[++i], shape))
                 return usage();
         } else if (!haveSize && parseSize(argv[i], size)) {
             haveSize = true;
@@ -486,14 +689,14 @@ int main(int argc, char *argv[])
     if (!haveSize)
         return usage();
 
-    Corpus corpus(seed);
+    Corpus corpus(seed, shape);
     std::string block;
     block.reserve(1 << 20);
     uint64_t written = 0;
     while (written < size) {
         const size_t start = block.size();
         corpus.line(block);
-        block += '\n';
+        block += corpus.lineEnd();
         written += block.size() - start;
         if (block.size() >= (1 << 20) - 512 || written >= size) {
             if (std::fwrite(block.data(), 1, block.size(), stdout) != block.size()) {

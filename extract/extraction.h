@@ -3,30 +3,28 @@
 #include "base/progress.h"
 #include "worklist/textfile.h"
 
-#include <QByteArray>
 #include <QStringList>
 #include <QStringView>
 
-#include <functional>
+// What "Extraire" does with the fields that hold "@". With both off, the list holds every
+// such field as it stands, in the order found, duplicates included.
+struct ExtractionOptions
+{
+    // "Adresses seules": each field reduced to the address it holds (cleanedAddress()),
+    // a field that holds none left out.
+    bool clean = false;
+    // "Sans doublons": only the first of the addresses that are equal without regard to
+    // case (AddressSet) stays, after the cleaning when both are on.
+    bool unique = false;
+};
 
 // The fields that contain "@" of every line of a text whose line breaks are '\n', as
-// splitFields() cuts each line, in the order found and with duplicates kept.
-QStringList addressesInText(QStringView text, const Progress &progress = {});
+// splitFields() cuts each line, in the order found, with options applied. Runs on every
+// core (AddressExtractor).
+QStringList addressesInText(QStringView text, const Progress &progress = {},
+                            ExtractionOptions options = {});
 
 // The same over the text that decodeText() gives for file. Only the fields kept are
 // decoded.
-QStringList addressesInFile(const RawTextFile &file, const Progress &progress = {});
-
-// Output of addresses goes out a megabyte at a time.
-constexpr qsizetype addressFlushSize = qsizetype(1) << 20;
-
-// Appends to out, in UTF-8 and each followed by '\n', the addresses that
-// addressesInFile() finds, and calls flush, which empties out, whenever out holds
-// addressFlushSize bytes or more. out may still hold addresses at the end.
-void writeAddressesInFile(const RawTextFile &file, QByteArray &out,
-                            const std::function<void(QByteArray &out)> &flush,
-                            const Progress &progress = {});
-
-// The same for a list of addresses already found.
-void writeAddresses(const QStringList &addresses, QByteArray &out,
-                    const std::function<void(QByteArray &out)> &flush);
+QStringList addressesInFile(const RawTextFile &file, const Progress &progress = {},
+                            ExtractionOptions options = {});

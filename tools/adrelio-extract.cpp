@@ -3,13 +3,12 @@
 
 #include "base/adrelioerror.h"
 #include "base/fileerrors.h"
+#include "extract/addressextractor.h"
 #include "extract/extraction.h"
-#include "worklist/linesort.h"
-#include "worklist/textfile.h"
+#include "worklist/textinput.h"
 
-#include <QByteArray>
+#include <QByteArrayView>
 #include <QFile>
-#include <QStringList>
 
 #include <cerrno>
 #include <clocale>
@@ -20,33 +19,44 @@
 
 namespace {
 
-constexpr qsizetype readChunkSize = qsizetype(1) << 20;
-
 const char usage[] =
-    "Usage : adrelio-extract [--sort] [FICHIER...]\n"
+    "Usage : adrelio-extract [--clean] [--unique] [--sort] [FICHIER...]\n"
     "Extrait les adresses EMAIL de chaque FICHIER comme le fait la commande \"Extraire\"\n"
     "d'Adrelio, et les écrit sur la sortie standard en UTF-8, une par ligne. Sans FICHIER,\n"
     "ou pour \"-\", lit l'entrée standard. Les résultats des fichiers se suivent dans\n"
-    "l'ordre donné.\n"
+    "l'ordre donné. Un FICHIER peut aussi être un tube ou un périphérique, et de toute\n"
+    "taille : il est lu au fur et à mesure, et les adresses sont écrites dès qu'elles\n"
+    "sont trouvées.\n"
     "\n"
-    "  --sort   trie les adresses comme \"Trier la liste\", fichier par fichier : chaque\n"
-    "           fichier donne sa propre liste triée, comme dans la fenêtre\n"
-    "  --help   affiche cette aide\n"
-    "  --       termine les options, pour un FICHIER dont le nom commence par \"-\"\n"
+    "  --clean   ne garde de chaque champ que l'adresse qu'il contient, comme \"Adresses\n"
+    "            seules\" : sans \"mailto:\", crochets, guillemets ni ponctuation autour ;\n"
+    "            un champ qui ne contient pas d'adresse est omis\n"
+    "  --unique  ne garde que la première de chaque adresse, sans tenir compte de la\n"
+    "            casse, comme \"Sans doublons\", fichier par fichier\n"
+    "  --sort    trie les adresses comme \"Trier la liste\", fichier par fichier : chaque\n"
+    "            fichier donne sa propre liste triée, comme dans la fenêtre\n"
+    "  --help    affiche cette aide\n"
+    "  --        termine les options, pour un FICHIER dont le nom commence par \"-\"\n"
     "\n"
     "Code de retour : 0 si tout s'est bien passé, 1 si un fichier n'a pas pu être lu,\n"
     "2 si la ligne de commande est incorrecte.\n";
+
+// A write to standard output that failed: nothing more could reach the reader, so the
+// program ends.
+struct OutputFailure
+{
+    QString message;
+};
 
 void printError(const QString &message)
 {
     std::fprintf(stderr, "adrelio-extract : %s\n", message.toLocal8Bit().constData());
 }
 
-// Writes all of bytes to standard output, then empties them, keeping their capacity for
-// the next ones. A failed write ends the program: nothing more could reach the reader.
-void writeOut(QByteArray &bytes)
+// Writes all of bytes to standard output. Throws OutputFailure.
+void writeOut(QByteArrayView bytes)
 {
-    const char *p = bytes.constData();
+    const char *p = bytes.data();
     qsizetype left = bytes.size();
     while (left > 0) {
         const ssize_t written = ::write(STDOUT_FILENO, p, size_t(left));
@@ -54,55 +64,30 @@ void writeOut(QByteArray &bytes)
             const int error = errno;
             if (error == EINTR)
                 continue;
-            printError(writeErrorMessage() + QStringLiteral(". ") + systemErrorText(error));
-            std::exit(EXIT_FAILURE);
+            throw OutputFailure{writeErrorMessage() + QStringLiteral(". ") + systemErrorText(error)};
         }
         p += written;
         left -= written;
     }
-    bytes.truncate(0);
 }
 
-QByteArray readStandardInput()
-{
-    QByteArray bytes;
-    qsizetype size = 0;
-    for (;;) {
-        if (bytes.size() - size < readChunkSize)
-            bytes.resize(size + readChunkSize + size / 2);
-        const ssize_t count = ::read(STDIN_FILENO, bytes.data() + size, size_t(bytes.size() - size));
-        if (count < 0) {
-            const int error = errno;
-            if (error == EINTR)
-                continue;
-            throw AdrelioError(QStringLiteral("Impossible de lire l'entrée standard. %1")
-                                       .arg(systemErrorText(error)));
-        }
-        if (count == 0)
-            break;
-        size += count;
-    }
-    bytes.truncate(size);
-    return bytes;
-}
-
-RawTextFile readInput(const char *argument)
+TextInput openInput(const char *argument)
 {
     if (std::strcmp(argument, "-") == 0)
-        return rawTextFromBytes(readStandardInput());
-    return readTextFile(QFile::decodeName(argument));
+        return TextInput::standardInput();
+    return TextInput(QFile::decodeName(argument));
 }
 
-void extractInput(const char *argument, bool sort, QByteArray &out)
+// Without sorting, the addresses go out as they are found, a piece at a time, and the
+// input is never held whole; sorting holds the addresses, not the input.
+void extractInput(const char *argument, ExtractionOptions options, bool sort)
 {
-    const RawTextFile file = readInput(argument);
-    if (!sort) {
-        writeAddressesInFile(file, out, writeOut);
-        return;
-    }
-    QStringList addresses = addressesInFile(file);
-    sortLines(addresses);
-    writeAddresses(addresses, out, writeOut);
+    TextInput input = openInput(argument);
+    const AddressExtractor extractor(options);
+    if (sort)
+        extractor.writeSortedAddressesInInput(input, writeOut);
+    else
+        extractor.writeAddressesInInput(input, writeOut);
 }
 
 } // namespace
@@ -112,6 +97,7 @@ int main(int argc, char *argv[])
     std::setlocale(LC_ALL, "");
 
     bool sort = false;
+    ExtractionOptions options;
     QList<const char *> inputs;
     bool optionsEnded = false;
     for (int i = 1; i < argc; ++i) {
@@ -122,6 +108,10 @@ int main(int argc, char *argv[])
             optionsEnded = true;
         } else if (std::strcmp(argument, "--sort") == 0) {
             sort = true;
+        } else if (std::strcmp(argument, "--clean") == 0) {
+            options.clean = true;
+        } else if (std::strcmp(argument, "--unique") == 0) {
+            options.unique = true;
         } else if (std::strcmp(argument, "--help") == 0) {
             std::fputs(usage, stdout);
             return EXIT_SUCCESS;
@@ -137,18 +127,18 @@ int main(int argc, char *argv[])
         inputs.append("-");
 
     int status = EXIT_SUCCESS;
-    QByteArray out;
-    // Room for one more address beyond the flush size.
-    out.reserve(2 * addressFlushSize);
-    for (const char *input : std::as_const(inputs)) {
-        try {
-            extractInput(input, sort, out);
-        } catch (const AdrelioError &error) {
-            writeOut(out);
-            printError(error.message());
-            status = EXIT_FAILURE;
+    try {
+        for (const char *input : std::as_const(inputs)) {
+            try {
+                extractInput(input, options, sort);
+            } catch (const AdrelioError &error) {
+                printError(error.message());
+                status = EXIT_FAILURE;
+            }
         }
+    } catch (const OutputFailure &failure) {
+        printError(failure.message);
+        return EXIT_FAILURE;
     }
-    writeOut(out);
     return status;
 }

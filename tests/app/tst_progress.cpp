@@ -222,7 +222,7 @@ void TestProgress::cancelCommand_data()
 
     QTest::newRow("Extraire") << "Adrelio" << extracting
                               << "a@b, \"c d@e\"\nf g@h\n\"i@j\nk\"\n";
-    // The sort reports once it has the keys of 65536 lines.
+    // The sort reports at the end of each of its steps.
     QString lines;
     for (int i = 70000; i > 0; --i)
         lines += QStringLiteral("ligne%1@x.fr\n").arg(i);

@@ -8,7 +8,10 @@
 using namespace Qt::Literals::StringLiterals;
 
 // The fast paths against the plain one: decode the whole text, cut it into lines, split
-// every line and keep the fields with "@".
+// every line and keep the fields with "@". Each path also runs cut into tiny pieces on
+// several threads, and as a stream that arrives a few bytes at a time, so that the edges
+// of pieces fall on every kind of place: inside quotes, marks and multi-byte characters,
+// next to an "@", between a CR and its LF.
 class TestFastPaths : public QObject
 {
     Q_OBJECT
@@ -21,30 +24,71 @@ private slots:
     void randomBytes();
     void randomUtf16();
     void randomText();
-    void largeOutputIsFlushedInOrder();
+    void randomOptions();
+    void piecesArriveInOrder();
     void singleHugeLine();
+    void fieldsLongerThanPieces_data();
+    void fieldsLongerThanPieces();
 };
 
 namespace {
 
-void compareFilePaths(const QByteArray &bytes)
+// How a comparison cuts the work: pieces of pieceSize units on threadCount threads, and a
+// stream read readSize bytes at a time, or, with readSize 0, a file read by pieces.
+struct Cutting
+{
+    qsizetype pieceSize;
+    int threadCount;
+    qsizetype readSize;
+};
+
+const Cutting wholeText{qsizetype(1) << 20, 1, qsizetype(1) << 20};
+const QList<Cutting> cuttings = {
+    wholeText, {1, 3, 1}, {2, 2, 1}, {3, 3, 2}, {4, 2, 3}, {5, 3, 5}, {7, 2, 4}, {11, 3, 16},
+    {1, 3, 0}, {2, 2, 0}, {3, 3, 0}, {6, 2, 0}, {1 << 20, 2, 0},
+};
+
+AddressExtractor extractorFor(const Cutting &cutting, ExtractionOptions options = {})
+{
+    AddressExtractor extractor(options);
+    extractor.setPieceSize(cutting.pieceSize);
+    extractor.setThreadCount(cutting.threadCount);
+    return extractor;
+}
+
+// The sorted output costs a collator each time: random cases check it now and then.
+void compareFilePaths(const QByteArray &bytes, const Cutting &cutting, bool sortedToo)
 {
     const RawTextFile file = rawTextFromBytes(bytes);
     const QString text = decodeText(file);
     const QStringList expected = plainExtraction(text);
-    QCOMPARE(addressesInFile(file), expected);
-    QCOMPARE(writtenAddresses(file), utf8Lines(expected));
-    QCOMPARE(addressesInText(text), expected);
+    const AddressExtractor extractor = extractorFor(cutting);
+    QCOMPARE(extractor.addressesInFile(file), expected);
+    QCOMPARE(writtenAddresses(bytes, cutting.readSize, extractor), utf8Lines(expected));
+    QCOMPARE(addressesInStream(bytes, cutting.readSize, extractor), expected);
+    if (sortedToo)
+        QCOMPARE(writtenSortedAddresses(bytes, cutting.readSize, extractor), utf8Lines(sorted(expected)));
+    QCOMPARE(extractor.addressesInText(text), expected);
 }
 
 // Shows the input of a failed comparison, which a random case does not otherwise tell.
-bool filePathsAgree(const QByteArray &bytes)
+bool filePathsAgree(const QByteArray &bytes, const Cutting &cutting, bool sortedToo = false)
 {
-    compareFilePaths(bytes);
+    compareFilePaths(bytes, cutting, sortedToo);
     if (!QTest::currentTestFailed())
         return true;
-    qWarning() << "input" << bytes.toHex(' ');
+    qWarning() << "input" << bytes.toHex(' ') << "pieces" << cutting.pieceSize << "reads"
+               << cutting.readSize;
     return false;
+}
+
+bool filePathsAgree(const QByteArray &bytes)
+{
+    for (const Cutting &cutting : cuttings) {
+        if (!filePathsAgree(bytes, cutting, true))
+            return false;
+    }
+    return true;
 }
 
 // Pieces that meet every rule: separators, quotes, breaks, zero bytes, marks after blanks,
@@ -103,6 +147,15 @@ void TestFastPaths::craftedBytes_data()
     QTest::newRow("fullwidth at sign") << QByteArray("a\xEF\xBC\xA0" "b");
     QTest::newRow("mark only") << QByteArray("\xEF\xBB\xBF");
     QTest::newRow("empty") << QByteArray();
+    QTest::newRow("at sign first and last") << QByteArray("@ab c@");
+    QTest::newRow("at sign alone") << QByteArray("@");
+    QTest::newRow("quotes at every edge")
+            << QByteArray("\"a b@c\" d@\"e f\" \"\"\"g@h\" \"i@j\"k@l \"m n");
+    QTest::newRow("quoted field over several lines")
+            << QByteArray("x \"a@b\r\nc d\" e@f\n\"g\rh@i\"");
+    QTest::newRow("long line of blanks then address")
+            << QByteArray(200, '\0') + QByteArray(" \t,a@b") + QByteArray(100, ' ');
+    QTest::newRow("CR LF lines") << QByteArray("a@b\r\nc@d e\r\n\r\n\"f@g\"\r\n");
 }
 
 void TestFastPaths::craftedBytes()
@@ -143,7 +196,7 @@ void TestFastPaths::randomBytes()
         QByteArray bytes = randomPieces(random, bytePieces);
         if (i % 3 == 0)
             bytes.prepend("\xEF\xBB\xBF");
-        if (!filePathsAgree(bytes))
+        if (!filePathsAgree(bytes, cuttings.at(i % cuttings.size()), i % 16 == 0))
             return;
     }
 }
@@ -156,7 +209,7 @@ void TestFastPaths::randomUtf16()
         QByteArray bytes = utf16Bytes(text, i % 2);
         if (i % 5 == 0)
             bytes += 'x';
-        if (!filePathsAgree(bytes))
+        if (!filePathsAgree(bytes, cuttings.at(i % cuttings.size()), i % 16 == 0))
             return;
     }
 }
@@ -168,28 +221,75 @@ void TestFastPaths::randomText()
     QRandomGenerator random(99);
     for (int i = 0; i < 3000; ++i) {
         const QString text = randomPieces(random, unitPieces);
-        QCOMPARE(addressesInText(text), plainExtraction(text));
+        const AddressExtractor extractor = extractorFor(cuttings.at(i % cuttings.size()));
+        QCOMPARE(extractor.addressesInText(text), plainExtraction(text));
     }
 }
 
-void TestFastPaths::largeOutputIsFlushedInOrder()
+// The options over every path, against cleaning each field of the plain extraction on
+// its own and comparing each address with those kept before it. ASCII fields are cleaned
+// as bytes on the UTF-8 paths, every other one as text.
+void TestFastPaths::randomOptions()
+{
+    const QList<QByteArray> pieces = {
+        "a", "B", "z9", "-", "_", ".", ".", "@", "@", " ", ",", ";", ":", "<", ">", "(", ")", "[",
+        "]", "{", "'", "\"", "?", "!", "mailto:", "MAILTO:", "fr", "xn--b", "1", "255", "\xC3\xA9",
+        "\xC3\x89", "\xE2\x84\xAA", "\xC2\xAB", "\xC2\xBB", "\xC2\xA0", "\xD0\xB8", "\xCC\x81",
+        "\xFF", "\n", "\r\n", "IPv6:", "::1",
+    };
+    QRandomGenerator random(314);
+    for (int i = 0; i < 3000; ++i) {
+        QByteArray bytes;
+        for (int n = random.bounded(40); n > 0; --n)
+            bytes += pieces.at(random.bounded(int(pieces.size())));
+        const RawTextFile file = rawTextFromBytes(bytes);
+        const QString text = decodeText(file);
+        const QStringList fields = plainExtraction(text);
+        const Cutting &cutting = cuttings.at(i % cuttings.size());
+        for (const ExtractionOptions options : {ExtractionOptions{true, false}, ExtractionOptions{false, true},
+                                                ExtractionOptions{true, true}}) {
+            const QStringList expected = withOptions(fields, options);
+            const AddressExtractor extractor = extractorFor(cutting, options);
+            QCOMPARE(extractor.addressesInFile(file), expected);
+            QCOMPARE(extractor.addressesInText(text), expected);
+            QCOMPARE(addressesInStream(bytes, cutting.readSize, extractor), expected);
+            QCOMPARE(writtenAddresses(bytes, cutting.readSize, extractor), utf8Lines(expected));
+            if (i % 8 == 0) {
+                QCOMPARE(writtenSortedAddresses(bytes, cutting.readSize, extractor),
+                         utf8Lines(sorted(expected)));
+            }
+            if (QTest::currentTestFailed()) {
+                qWarning() << "input" << bytes.toHex(' ') << "clean" << options.clean << "unique"
+                           << options.unique;
+                return;
+            }
+        }
+    }
+}
+
+// Megabytes of lines come out a piece at a time, in the order of the input, whatever the
+// thread that found them.
+void TestFastPaths::piecesArriveInOrder()
 {
     QByteArray bytes;
     for (int i = 0; bytes.size() < 3 << 20; ++i)
         bytes += "Nom " + QByteArray::number(i) + " <n" + QByteArray::number(i) + "@x.fr>, t\xC3\xA9l\n";
-    const RawTextFile file = rawTextFromBytes(bytes);
 
-    int flushes = 0;
-    QByteArray all;
-    QByteArray out;
-    writeAddressesInFile(file, out, [&](QByteArray &full) {
-        QVERIFY(full.size() >= 1 << 20);
-        ++flushes;
-        all += full;
-        full.clear();
-    });
-    QVERIFY(flushes >= 1);
-    QCOMPARE(all + out, utf8Lines(plainExtraction(decodeText(file))));
+    AddressExtractor extractor;
+    extractor.setPieceSize(64 << 10);
+    extractor.setThreadCount(4);
+    const QByteArray expected = utf8Lines(plainExtraction(decodeText(rawTextFromBytes(bytes))));
+    for (const qsizetype readSize : {100000, 0}) {
+        TextInput input = readSize > 0 ? TextInput(bytes, readSize) : TextInput(bytes);
+        int writes = 0;
+        QByteArray all;
+        extractor.writeAddressesInInput(input, [&](QByteArrayView piece) {
+            ++writes;
+            all += piece;
+        });
+        QVERIFY(writes > 20);
+        QCOMPARE(all, expected);
+    }
 }
 
 void TestFastPaths::singleHugeLine()
@@ -197,7 +297,30 @@ void TestFastPaths::singleHugeLine()
     QByteArray bytes;
     while (bytes.size() < 4 << 20)
         bytes += "a@b,\"c d@e\" f \xCC\x81g@h\xC3 ";
-    filePathsAgree(bytes);
+    filePathsAgree(bytes, wholeText);
+    filePathsAgree(bytes, {100000, 2, 70000});
+    filePathsAgree(bytes, {100000, 2, 0});
+}
+
+void TestFastPaths::fieldsLongerThanPieces_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+
+    const QByteArray run(9000, 'a');
+    QTest::newRow("plain field") << "x " + run + "@b c@d";
+    QTest::newRow("quoted field with blanks") << "x \"" + run + " " + run + "@b\" c@d";
+    QTest::newRow("unclosed quoted field") << "x \"a@b " + run + " " + run;
+    QTest::newRow("quoted fields without separators") << "\"a\"" + run + "\"b@c\"" + run + "@d";
+    QTest::newRow("zero bytes, then a field") << QByteArray(9000, '\0') + run + "@b";
+}
+
+// A piece of a stream or a file ends at a field boundary; when a field is longer than the
+// pieces, they grow or carry the field over until it ends.
+void TestFastPaths::fieldsLongerThanPieces()
+{
+    QFETCH(QByteArray, bytes);
+    for (const qsizetype readSize : {0, 700, 5000})
+        filePathsAgree(bytes, {1000, 2, readSize});
 }
 
 QTEST_GUILESS_MAIN(TestFastPaths)

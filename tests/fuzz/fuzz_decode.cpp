@@ -3,6 +3,7 @@
 // without it.
 #include "fuzzsupport.h"
 
+#include "extract/addressextractor.h"
 #include "extract/extraction.h"
 #include "worklist/textfile.h"
 
@@ -57,7 +58,23 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
             "the extraction over the decoded text gives the plain result");
     require(addressesInFile(file) == plain,
             "the extraction from the bytes gives the extraction over the decoded text");
-    require(writtenAddresses(file) == utf8Lines(plain),
-            "the addresses written from the bytes are the plain result");
+
+    // The input's length chooses how the work is cut, so that pieces and reads end
+    // everywhere: inside quotes, characters and marks, beside an "@", between CR and LF.
+    AddressExtractor extractor;
+    extractor.setPieceSize(qsizetype(1 + size % 7));
+    extractor.setThreadCount(int(1 + size % 3));
+    const qsizetype readSize = qsizetype(size / 7 % 5);
+    require(extractor.addressesInFile(file) == plain,
+            "the extraction from the bytes cut in pieces gives the plain result");
+    require(writtenAddresses(bytes, readSize, extractor) == utf8Lines(plain),
+            "the addresses written from the bytes read as a stream or a file are the plain result");
+    require(addressesInStream(bytes, readSize, extractor) == plain,
+            "the addresses of the bytes read as a stream or a file are the plain result");
+    // A sort takes a collator of its own: one input in four is checked sorted.
+    if (size % 4 == 0) {
+        require(writtenSortedAddresses(bytes, readSize, extractor) == utf8Lines(sorted(plain)),
+                "the sorted addresses written from the bytes are the plain result, sorted");
+    }
     return 0;
 }

@@ -1,10 +1,14 @@
-// The field splitter and the extraction over a text. The first byte chooses how the rest
-// becomes text: UTF-8 (lenient) reaches every character, UTF-16 also lone surrogates.
+// The field splitter and the extraction over a text, and the cleaning of addresses. The
+// first byte chooses how the rest becomes text: UTF-8 (lenient) reaches every character,
+// UTF-16 also lone surrogates.
 #include "fuzzsupport.h"
 
+#include "extract/addresscleaner.h"
+#include "extract/addressextractor.h"
 #include "extract/extraction.h"
 #include "extract/splitfields.h"
 
+#include <QRegularExpression>
 #include <QString>
 #include <QStringList>
 
@@ -58,6 +62,49 @@ void checkLine(QStringView line)
     }
 }
 
+// The shape a cleaned address has, read independently of the cleaner: one "@", a local
+// part without blanks or <>()[],;:" , and a domain of at least two labels of letters,
+// digits, marks and inner hyphens, or an address literal.
+bool hasAddressShape(const QString &address)
+{
+    const QStringList parts = address.split(u'@');
+    if (parts.size() != 2 || parts.at(0).isEmpty())
+        return false;
+    for (const QChar c : parts.at(0)) {
+        if (c.unicode() <= 32 || c.isSpace() || QStringView(u"<>()[],;:\"").contains(c))
+            return false;
+    }
+    const QString &domain = parts.at(1);
+    if (domain.startsWith(u'[')) {
+        static const QRegularExpression literal(QStringLiteral(
+                "^\\[(?:([0-9]{1,3})\\.([0-9]{1,3})\\.([0-9]{1,3})\\.([0-9]{1,3})|[Ii][Pp][Vv]6:[0-9A-Fa-f:.]+)\\]$"));
+        const QRegularExpressionMatch match = literal.match(domain);
+        if (!match.hasMatch())
+            return false;
+        for (int i = 1; i <= 4; ++i) {
+            if (!match.captured(i).isEmpty() && match.captured(i).toInt() > 255)
+                return false;
+        }
+        return true;
+    }
+    const QStringList labels = domain.split(u'.');
+    if (labels.size() < 2)
+        return false;
+    for (const QString &label : labels) {
+        const QList<uint> characters = label.toUcs4();
+        if (characters.isEmpty() || label.startsWith(u'-') || label.endsWith(u'-'))
+            return false;
+        for (qsizetype i = 0; i < characters.size(); ++i) {
+            const char32_t c = characters.at(i);
+            const bool letterOrDigit = QChar::isLetter(c) || QChar::isDigit(c);
+            if (!letterOrDigit && (i == 0 || (c != u'-' && !QChar::isMark(c))))
+                return false;
+        }
+    }
+    // toUcs4() turns a lone surrogate into U+FFFD, which is no letter: none got through.
+    return true;
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
@@ -73,5 +120,19 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 
     require(addressesInText(text) == plain,
             "the extraction over a whole text gives the plain result");
+    AddressExtractor extractor;
+    extractor.setPieceSize(qsizetype(1 + size % 5));
+    extractor.setThreadCount(int(1 + size % 3));
+    require(extractor.addressesInText(text) == plain,
+            "the extraction over a text cut in pieces gives the plain result");
+
+    const QStringList cleaned = addressesInText(text, {}, {true, false});
+    for (const QString &address : cleaned) {
+        require(hasAddressShape(address), "a cleaned address has the shape of an address");
+        require(cleanedAddress(address) == address, "a cleaned address stays as it is when cleaned again");
+    }
+    require(cleaned == withOptions(plain, {true, false}), "cleaning keeps what each field gives");
+    require(addressesInText(text, {}, {true, true}) == withOptions(plain, {true, true}),
+            "only the first of the cleaned addresses that compare equal stays");
     return 0;
 }

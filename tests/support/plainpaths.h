@@ -1,14 +1,20 @@
 #pragma once
 
+#include "extract/addresscleaner.h"
+#include "extract/addressextractor.h"
 #include "extract/extraction.h"
 #include "extract/splitfields.h"
+#include "worklist/linesort.h"
 #include "worklist/textfile.h"
+#include "worklist/textinput.h"
 
 #include <QByteArray>
 #include <QString>
 #include <QStringList>
 #include <QStringView>
 #include <QtEndian>
+
+#include <algorithm>
 
 // The plain ways of doing what the program does by faster paths, which the tests and the
 // fuzz targets hold those paths to. Header only: the fuzz targets link nothing else.
@@ -29,6 +35,25 @@ inline QStringList plainExtraction(QStringView text)
     return addresses;
 }
 
+// The options applied the plain way: each field cleaned on its own, then every address
+// compared with each one kept before it.
+inline QStringList withOptions(const QStringList &fields, ExtractionOptions options)
+{
+    QStringList addresses;
+    for (const QString &field : fields) {
+        const QString address = options.clean ? cleanedAddress(field).toString() : field;
+        if (options.clean && address.isEmpty())
+            continue;
+        const bool seen = options.unique
+                && std::any_of(addresses.cbegin(), addresses.cend(), [&](const QString &kept) {
+                       return kept.compare(address, Qt::CaseInsensitive) == 0;
+                   });
+        if (!seen)
+            addresses.append(address);
+    }
+    return addresses;
+}
+
 // Addresses as written out: in UTF-8, each followed by '\n'.
 inline QByteArray utf8Lines(const QStringList &addresses)
 {
@@ -38,16 +63,39 @@ inline QByteArray utf8Lines(const QStringList &addresses)
     return bytes;
 }
 
-// All that writeAddressesInFile() writes, the flushed parts and the rest.
-inline QByteArray writtenAddresses(const RawTextFile &file)
+// All that AddressExtractor::writeAddressesInInput() writes for bytes read as a stream,
+// readSize bytes at a time, or, with readSize 0, read as a file.
+inline QByteArray writtenAddresses(const QByteArray &bytes, qsizetype readSize,
+                                   const AddressExtractor &extractor = AddressExtractor())
 {
+    TextInput input = readSize > 0 ? TextInput(bytes, readSize) : TextInput(bytes);
     QByteArray all;
-    QByteArray out;
-    writeAddressesInFile(file, out, [&](QByteArray &full) {
-        all += full;
-        full.clear();
-    });
-    return all + out;
+    extractor.writeAddressesInInput(input, [&](QByteArrayView piece) { all += piece; });
+    return all;
+}
+
+// The same with the addresses sorted.
+inline QByteArray writtenSortedAddresses(const QByteArray &bytes, qsizetype readSize,
+                                         const AddressExtractor &extractor = AddressExtractor())
+{
+    TextInput input = readSize > 0 ? TextInput(bytes, readSize) : TextInput(bytes);
+    QByteArray all;
+    extractor.writeSortedAddressesInInput(input, [&](QByteArrayView piece) { all += piece; });
+    return all;
+}
+
+// A list as sortLines() leaves it.
+inline QStringList sorted(QStringList lines)
+{
+    sortLines(lines);
+    return lines;
+}
+
+inline QStringList addressesInStream(const QByteArray &bytes, qsizetype readSize,
+                                     const AddressExtractor &extractor = AddressExtractor())
+{
+    TextInput input = readSize > 0 ? TextInput(bytes, readSize) : TextInput(bytes);
+    return extractor.addressesInInput(input);
 }
 
 // A decoded text as a load shows it: each CR LF, lone CR and lone LF one break, U+0000 a

@@ -3,6 +3,7 @@
 #include "support/testsupport.h"
 #include "worklist/textfile.h"
 
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
 #include <QProcess>
@@ -10,6 +11,15 @@
 #include <QTest>
 
 #include <cerrno>
+
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+extern char **environ;
 
 using namespace Qt::Literals::StringLiterals;
 
@@ -25,10 +35,16 @@ private slots:
     void encodings();
     void standardInput_data();
     void standardInput();
+    void streams_data();
+    void streams();
+    void fifoIsReadAsItIsWritten();
+    void sparseFileOfThreeGigabytes();
     void severalFilesInOrder();
     void unreadableFileIsSkipped_data();
     void unreadableFileIsSkipped();
     void sort();
+    void options_data();
+    void options();
     void help();
     void unknownOption();
     void endOfOptions();
@@ -45,6 +61,8 @@ private:
 
     Result run(const QStringList &arguments, const QByteArray &input = {},
                const QString &outputFile = {});
+    // Runs the tool with its output in a file; peakKb is the largest resident set it had.
+    Result runMeasured(const QStringList &arguments, long *peakKb);
 
     QTemporaryDir m_dir;
 };
@@ -138,6 +156,123 @@ void TestAdrelioExtract::standardInput()
     QCOMPARE(result.out, sampleAddresses);
 }
 
+TestAdrelioExtract::Result TestAdrelioExtract::runMeasured(const QStringList &arguments,
+                                                          long *peakKb)
+{
+    const QByteArray outputPath = QFile::encodeName(m_dir.filePath(u"measured-out.txt"_s));
+    QList<QByteArray> argumentBytes{QByteArrayLiteral(ADRELIO_EXTRACT)};
+    for (const QString &argument : arguments)
+        argumentBytes.append(QFile::encodeName(argument));
+    QList<char *> argv;
+    for (QByteArray &argument : argumentBytes)
+        argv.append(argument.data());
+    argv.append(nullptr);
+
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, outputPath.constData(),
+                                     O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    pid_t pid = 0;
+    const int spawned = ::posix_spawn(&pid, argv.first(), &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    if (spawned != 0)
+        return {};
+    int status = 0;
+    struct rusage usage;
+    if (::wait4(pid, &status, 0, &usage) != pid || !WIFEXITED(status))
+        return {};
+    *peakKb = usage.ru_maxrss;
+    return {WEXITSTATUS(status), readFile(QFile::decodeName(outputPath)), {}};
+}
+
+void TestAdrelioExtract::streams_data()
+{
+    QTest::addColumn<QString>("command");
+    QTest::addColumn<QByteArray>("addresses");
+
+    // bash runs each line with the tool as $0.
+    QTest::newRow("character device") << u"\"$0\" /dev/null"_s << QByteArray();
+    QTest::newRow("process substitution")
+            << u"\"$0\" <(printf 'x y@z\\n\"a b@c\"')"_s << QByteArray("y@z\na b@c\n");
+    QTest::newRow("process substitution, UTF-16 mark")
+            << u"\"$0\" <(printf '\\377\\376a\\000@\\000b\\000')"_s << QByteArray("a@b\n");
+    QTest::newRow("pipe, then a file")
+            << u"printf 'p@q' | \"$0\" - /dev/null -"_s << QByteArray("p@q\n");
+}
+
+// Anything that can be read is read as it comes: devices, pipes, process substitutions.
+void TestAdrelioExtract::streams()
+{
+    QFETCH(QString, command);
+    QFETCH(QByteArray, addresses);
+
+    QProcess process;
+    process.setWorkingDirectory(m_dir.path());
+    process.start(u"bash"_s, {u"-c"_s, command, QStringLiteral(ADRELIO_EXTRACT)});
+    QVERIFY(process.waitForFinished(60000));
+    QCOMPARE(process.readAllStandardError(), QByteArray());
+    QCOMPARE(process.exitCode(), 0);
+    QCOMPARE(process.readAllStandardOutput(), addresses);
+}
+
+// A FIFO fed by another process: the addresses of the first lines come out while the
+// writer still holds the FIFO open, before it writes the last one.
+void TestAdrelioExtract::fifoIsReadAsItIsWritten()
+{
+    const QString fifo = m_dir.filePath(u"fifo"_s);
+    QVERIFY(::mkfifo(QFile::encodeName(fifo).constData(), 0600) == 0);
+
+    QProcess tool;
+    tool.start(QStringLiteral(ADRELIO_EXTRACT), {fifo});
+    QVERIFY(tool.waitForStarted());
+    QProcess writer;
+    writer.start(u"sh"_s, {u"-c"_s,
+                           u"exec 3>\"$1\"; printf 'Zo\\303\\251 <zoe@exemple.fr>, \"a b@c\"\\n' >&3; "
+                           "read line; printf 'fin@exemple.fr\\n' >&3"_s,
+                           u"writer"_s, fifo});
+    QVERIFY(writer.waitForStarted());
+
+    QByteArray out;
+    QDeadlineTimer deadline(30000);
+    while (!out.contains("a b@c\n") && !deadline.hasExpired()) {
+        tool.waitForReadyRead(100);
+        out += tool.readAllStandardOutput();
+    }
+    QCOMPARE(out, QByteArray("<zoe@exemple.fr>\na b@c\n"));
+    QCOMPARE(writer.state(), QProcess::Running);
+
+    writer.write("go\n");
+    QVERIFY(writer.waitForFinished(30000));
+    QVERIFY(tool.waitForFinished(30000));
+    QCOMPARE(tool.exitCode(), 0);
+    QCOMPARE(out + tool.readAllStandardOutput(), QByteArray("<zoe@exemple.fr>\na b@c\nfin@exemple.fr\n"));
+}
+
+// A file larger than the window takes, all one line of zero bytes (a hole, which costs no
+// disk), is read in pieces: the address at its very end is found in bounded memory.
+void TestAdrelioExtract::sparseFileOfThreeGigabytes()
+{
+    const QString path = m_dir.filePath(u"sparse.txt"_s);
+    const qint64 holeSize = qint64(3) << 30;
+    {
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        QVERIFY(file.resize(holeSize));
+        QVERIFY(file.seek(holeSize));
+        QVERIFY(file.write(" fin@exemple.fr") > 0);
+    }
+    struct stat status;
+    QVERIFY(::stat(QFile::encodeName(path).constData(), &status) == 0);
+    if (qint64(status.st_blocks) * 512 >= holeSize)
+        QSKIP("this file system stores holes as data");
+
+    long peakKb = 0;
+    const Result result = runMeasured({path}, &peakKb);
+    QCOMPARE(result.exitCode, 0);
+    QCOMPARE(result.out, QByteArray("fin@exemple.fr\n"));
+    QVERIFY2(peakKb < 64 * 1024, qPrintable(u"peak %1 kB"_s.arg(peakKb)));
+}
+
 void TestAdrelioExtract::severalFilesInOrder()
 {
     const QString first = writeFile(m_dir.path(), u"first.txt"_s, "1@a 2@a");
@@ -182,12 +317,48 @@ void TestAdrelioExtract::sort()
     QCOMPARE(result.out, QByteArray("a@x\nA@x\nB@x\nb@x\na@y\nz@y\n"));
 }
 
+void TestAdrelioExtract::options_data()
+{
+    QTest::addColumn<QStringList>("options");
+    QTest::addColumn<QByteArray>("addresses");
+
+    QTest::newRow("none") << QStringList()
+                          << QByteArray("<Jean@Ex.fr>\nmailto:jean@ex.FR?x=1\n(x@y.fr)\njunk@\nx@y.fr\n"
+                                        "A b <b@c.fr>\nX@Y.FR\nx@y.fr\n");
+    QTest::newRow("clean") << QStringList{u"--clean"_s}
+                           << QByteArray("Jean@Ex.fr\njean@ex.FR\nx@y.fr\nx@y.fr\nb@c.fr\nX@Y.FR\nx@y.fr\n");
+    QTest::newRow("unique") << QStringList{u"--unique"_s}
+                            << QByteArray("<Jean@Ex.fr>\nmailto:jean@ex.FR?x=1\n(x@y.fr)\njunk@\nx@y.fr\n"
+                                          "A b <b@c.fr>\nx@y.fr\n");
+    QTest::newRow("clean and unique") << QStringList{u"--unique"_s, u"--clean"_s}
+                                      << QByteArray("Jean@Ex.fr\nx@y.fr\nb@c.fr\nx@y.fr\n");
+    QTest::newRow("clean, unique and sort") << QStringList{u"--clean"_s, u"--sort"_s, u"--unique"_s}
+                                            << QByteArray("b@c.fr\nJean@Ex.fr\nx@y.fr\nx@y.fr\n");
+}
+
+// Each file gives its own list, with duplicates left out within it, as the window's list.
+void TestAdrelioExtract::options()
+{
+    QFETCH(QStringList, options);
+    QFETCH(QByteArray, addresses);
+
+    const QString first = writeFile(m_dir.path(), u"first.txt"_s,
+                                    "<Jean@Ex.fr> mailto:jean@ex.FR?x=1 (x@y.fr), junk@ x@y.fr "
+                                    "\"A b <b@c.fr>\"\r\nX@Y.FR");
+    const QString second = writeFile(m_dir.path(), u"second.txt"_s, "x@y.fr");
+    const Result result = run(options + QStringList{first, second});
+    QCOMPARE(result.exitCode, 0);
+    QCOMPARE(result.err, QByteArray());
+    QCOMPARE(result.out, addresses);
+}
+
 void TestAdrelioExtract::help()
 {
     const Result result = run({u"--help"_s, u"missing.txt"_s});
     QCOMPARE(result.exitCode, 0);
-    QVERIFY(result.out.startsWith("Usage : adrelio-extract [--sort] [FICHIER...]\n"));
-    QVERIFY(result.out.contains("--sort"));
+    QVERIFY(result.out.startsWith("Usage : adrelio-extract [--clean] [--unique] [--sort] [FICHIER...]\n"));
+    for (const char *option : {"--clean", "--unique", "--sort"})
+        QVERIFY(result.out.contains(option));
     QCOMPARE(result.err, QByteArray());
 }
 
