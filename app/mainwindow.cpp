@@ -247,6 +247,10 @@ void MainWindow::createMenu()
                                   QStringLiteral("Extraction automatique"));
     m_autoExtractEntry->setCheckable(true);
     m_autoExtractEntry->setChecked(true);
+    m_cleanEntry = addEntry(QStringLiteral("chk_CLEAN"), QStringLiteral("Adresses seules"));
+    m_cleanEntry->setCheckable(true);
+    m_uniqueEntry = addEntry(QStringLiteral("chk_UNIQUE"), QStringLiteral("Sans doublons"));
+    m_uniqueEntry->setCheckable(true);
     addSeparator(QStringLiteral("N3"));
     addEntry(QStringLiteral("outslectionner1"), m_selectAllAction);
     addEntry(QStringLiteral("Coller1"), m_pasteAction);
@@ -361,7 +365,8 @@ void MainWindow::loadFile(const QString &fileName, ReplaceMode mode,
     }
 
     RawTextFile file = readTextFile(fileName, guard.step(readingLabel));
-    const QStringList addresses = addressesInFile(file, guard.step(extractingLabel));
+    const QStringList addresses =
+            addressesInFile(file, guard.step(extractingLabel), extractionOptions());
     if (remember) {
         try {
             remember();
@@ -446,8 +451,8 @@ void MainWindow::extract()
 {
     runHandler([this] {
         ProgressGuard guard(this);
-        const QStringList addresses =
-                addressesInText(m_listEdit->text(), guard.step(extractingLabel));
+        const QStringList addresses = addressesInText(
+                m_listEdit->text(), guard.step(extractingLabel), extractionOptions());
         m_listEncoding = TextEncoding::System;
         m_listEdit->setLines(addresses, ReplaceMode::Undoable);
     });
@@ -473,6 +478,11 @@ void MainWindow::handleDrop(const QStringList &files)
         return;
     const QString &fileName = files.constFirst();
     loadFile(fileName, ReplaceMode::Undoable, [&fileName] { rememberFile(fileName); });
+}
+
+ExtractionOptions MainWindow::extractionOptions() const
+{
+    return { m_cleanEntry->isChecked(), m_uniqueEntry->isChecked() };
 }
 
 void MainWindow::rememberFile(const QString &fileName)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "base/textencoding.h"
+#include "extract/extraction.h"
 #include "worklist/textbuffer.h"
 
 #include <QHash>
@@ -79,6 +80,7 @@ private:
                   const std::function<void()> &remember = {});
     void handleDrop(const QStringList &files);
     static void rememberFile(const QString &fileName);
+    ExtractionOptions extractionOptions() const;
 
     ListEdit *m_listEdit;
     QMenu *m_contextMenu;
@@ -94,6 +96,9 @@ private:
     QAction *m_selectAllAction;
 
     QAction *m_autoExtractEntry;
+    // "Adresses seules" and "Sans doublons": how every extraction reduces its fields.
+    QAction *m_cleanEntry;
+    QAction *m_uniqueEntry;
 
     // The encoding of the file the list was loaded from, which the next save writes; a
     // list the program made (extracted addresses) is in the system encoding.

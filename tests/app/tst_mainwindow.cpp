@@ -233,6 +233,8 @@ void TestMainWindow::menuEntries()
         { "SORT", "T&rier la liste", noImage, {} },
         { "N5", nullptr, noImage, {} },
         { "chk_AUTO", "E&xtraction automatique", noImage, {} },
+        { "chk_CLEAN", "&Adresses seules", noImage, {} },
+        { "chk_UNIQUE", "&Sans doublons", noImage, {} },
         { "N3", nullptr, noImage, {} },
         { "outslectionner1", "&Tout sélectionner", noImage, QKeySequence(Qt::CTRL | Qt::Key_A) },
         { "Coller1", "Co&ller", ImageList::Floppy, QKeySequence(Qt::CTRL | Qt::Key_V) },
@@ -261,6 +263,10 @@ void TestMainWindow::menuEntries()
     }
     QVERIFY(entry(u"chk_AUTO"_s)->isCheckable());
     QVERIFY(entry(u"chk_AUTO"_s)->isChecked());
+    for (const QString &option : { u"chk_CLEAN"_s, u"chk_UNIQUE"_s }) {
+        QVERIFY(entry(option)->isCheckable());
+        QVERIFY(!entry(option)->isChecked());
+    }
 
     // Typing changes neither the entries nor their keys.
     m_menu->close();

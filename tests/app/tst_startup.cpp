@@ -48,6 +48,9 @@ private slots:
     void dropWithUnwritableProfile();
     void fileToOpen_data();
     void fileToOpen();
+    void extractionOptions_data();
+    void extractionOptions();
+    void extractionOptionsRemembered();
 
 private:
     QString writeFile(const QString &name, const QByteArray &content)
@@ -414,6 +417,88 @@ void TestStartup::fileToOpen()
     QVERIFY(m_driver->errors().isEmpty());
     QCOMPARE(m_driver->textWithCrLf(), autoExtract ? fileAddresses : fileLines);
     QCOMPARE(Profile().value(QStringLiteral("FICHIER"), QStringLiteral("IMPORT")), opened);
+}
+
+// "Adresses seules" and "Sans doublons" in every extraction of the window: a drop, the
+// start-up and "Extraire" give the list that adrelio-extract gives with --clean and
+// --unique for the same file.
+void TestStartup::extractionOptions_data()
+{
+    QTest::addColumn<bool>("clean");
+    QTest::addColumn<bool>("unique");
+    QTest::addColumn<QByteArray>("content");
+    QTest::addColumn<QString>("expected");
+
+    const QByteArray mail = "De : \"Dupont, Jean\" <jean@exemple.fr>, JEAN@exemple.fr\r\n"
+                            "mailto:contact@asso.fr?subject=x (paul@ex.net), @ a@b@c.fr\r\n"
+                            "\xC3\xA9lodie@ex.fr <jean@exemple.fr>.\r\n";
+    QTest::newRow("both off") << false << false << mail
+                              << QStringLiteral("<jean@exemple.fr>\nJEAN@exemple.fr\n"
+                                                "mailto:contact@asso.fr?subject=x\n(paul@ex.net)\n"
+                                                "@\na@b@c.fr\nélodie@ex.fr\n<jean@exemple.fr>.\n");
+    QTest::newRow("addresses only") << true << false << mail
+                                    << QStringLiteral("jean@exemple.fr\nJEAN@exemple.fr\n"
+                                                      "contact@asso.fr\npaul@ex.net\n"
+                                                      "élodie@ex.fr\njean@exemple.fr\n");
+    QTest::newRow("no duplicates") << false << true << mail
+                                   << QStringLiteral("<jean@exemple.fr>\nJEAN@exemple.fr\n"
+                                                     "mailto:contact@asso.fr?subject=x\n(paul@ex.net)\n"
+                                                     "@\na@b@c.fr\nélodie@ex.fr\n<jean@exemple.fr>.\n");
+    QTest::newRow("both") << true << true << mail
+                          << QStringLiteral("jean@exemple.fr\ncontact@asso.fr\npaul@ex.net\n"
+                                            "élodie@ex.fr\n");
+    QTest::newRow("both, UTF-16") << true << true
+                                  << utf16Bytes(u"A@ex.fr, <a@EX.fr> b@ex.fr\n", false)
+                                  << QStringLiteral("A@ex.fr\nb@ex.fr\n");
+}
+
+void TestStartup::extractionOptions()
+{
+    QFETCH(bool, clean);
+    QFETCH(bool, unique);
+    QFETCH(QByteArray, content);
+    QFETCH(QString, expected);
+
+    const QString fileName = writeFile(QStringLiteral("liste.txt"), content);
+    QStringList arguments;
+    if (clean)
+        arguments << QStringLiteral("--clean");
+    if (unique)
+        arguments << QStringLiteral("--unique");
+    const ProgramRun tool = runProgram(QStringLiteral(ADRELIO_EXTRACT), arguments << fileName);
+    QCOMPARE(tool.exitCode, 0);
+    QCOMPARE(QString::fromUtf8(tool.output), expected);
+
+    QByteArray profile = profileWithFile(fileName, true);
+    profile += "chk_CLEAN=" + QByteArray(clean ? "1" : "0") + "\nchk_UNIQUE="
+            + QByteArray(unique ? "1" : "0") + "\n";
+    writeProfile(profile);
+    createWindow();
+    QVERIFY(m_driver->errors().isEmpty());
+    QCOMPARE(m_driver->text(), expected);
+
+    m_driver->setText(QString());
+    QVERIFY(m_driver->drop(fileName));
+    QCOMPARE(m_driver->text(), expected);
+
+    m_driver->setAutoExtract(false);
+    QVERIFY(m_driver->drop(fileName));
+    m_driver->extract();
+    QCOMPARE(m_driver->text(), expected);
+}
+
+void TestStartup::extractionOptionsRemembered()
+{
+    createWindow();
+    QVERIFY(!m_driver->action(QStringLiteral("chk_CLEAN"))->isChecked());
+    QVERIFY(!m_driver->action(QStringLiteral("chk_UNIQUE"))->isChecked());
+    m_driver->trigger(QStringLiteral("chk_CLEAN"));
+    QVERIFY(m_driver->close());
+    QVERIFY(readProfile().contains("chk_CLEAN=1\nchk_UNIQUE=0\n"));
+
+    createWindow();
+    QVERIFY(m_driver->action(QStringLiteral("chk_CLEAN"))->isChecked());
+    QVERIFY(!m_driver->action(QStringLiteral("chk_UNIQUE"))->isChecked());
 }
 
 QTEST_MAIN(TestStartup)
