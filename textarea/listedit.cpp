@@ -317,10 +317,13 @@ void ListEdit::updateFont()
     updateWidth();
 }
 
+// A view made larger shows rows above rather than empty space below the last row, as the
+// scroll bar's maximum does: a list put in while the window was still small is seen from
+// its start once the window has its size.
 void ListEdit::updateWidth()
 {
     m_rows.setWidth(viewport()->width() - 2 * horizontalMargin);
-    const Row top = clampedRow({ m_topLine, m_topStart });
+    const Row top = std::min(clampedRow({ m_topLine, m_topStart }), maxTop());
     m_topLine = top.line;
     m_topStart = top.start;
     updateScrollBar();

@@ -631,6 +631,15 @@ void TestEditing::scrollBars()
     QCoreApplication::sendEvent(m_edit->viewport(), &wheel);
     QCOMPARE(m_edit->topRow(), (TextPosition{ 100 + QApplication::wheelScrollLines(), 0 }));
     QCOMPARE(bar->value(), 100 + QApplication::wheelScrollLines());
+
+    // A view made larger shows rows above instead of empty space below the last row: a
+    // list put in while the area was small is seen whole once it is large enough.
+    m_edit->resize(220, 40);
+    m_edit->setLines({ u"a"_s, u"b"_s, u"c"_s, u"d"_s, u"e"_s });
+    QVERIFY(m_edit->topRow().line > 0);
+    m_edit->resize(220, 300);
+    QCOMPARE(m_edit->topRow(), (TextPosition{ 0, 0 }));
+    QCOMPARE(bar->value(), 0);
 }
 
 void TestEditing::caretRowTextPerRow()
