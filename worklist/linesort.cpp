@@ -239,18 +239,6 @@ private:
     QCollator m_collator;
 };
 
-// For the C locale QCollator compares case-folded UTF-16 units, but its sort keys keep the
-// case; folded strings are the keys there.
-class FoldedKeys
-{
-public:
-    using Key = QString;
-
-    explicit FoldedKeys(const QLocale &) { }
-    static Key key(QStringView text) { return QString::fromRawData(text.data(), text.size()).toCaseFolded(); }
-    static int compare(const Key &a, const Key &b) { return a.compare(b); }
-};
-
 // The order of printable ASCII characters one by one: a rank for each, equal for the
 // characters the collation finds equal (a letter and its capital), none for one that the
 // collation ignores.
@@ -474,8 +462,7 @@ template <typename Keys, typename Report>
 std::vector<qsizetype> groupRanks(const QList<QStringView> &lines, const Groups &groups, Report &&report)
 {
     const qsizetype count = qsizetype(groups.firstLine.size());
-    // The locale a default QCollator takes, the one of the user's collation.
-    const QLocale locale = QCollator().locale();
+    const QLocale locale = sortLocale();
     const Keys localeKeys(locale);
 
     // A few texts are ordered by their keys alone: learning the order of the characters
@@ -787,8 +774,16 @@ std::vector<qsizetype> sortedOrder(const QList<QStringView> &lines, const Progre
 {
     if (lines.size() < 2)
         return std::vector<qsizetype>(static_cast<size_t>(lines.size()), 0);
-    return QCollator().locale().language() == QLocale::C ? orderOf<FoldedKeys>(lines, progress)
-                                                         : orderOf<CollatorKeys>(lines, progress);
+    return orderOf<CollatorKeys>(lines, progress);
+}
+
+// Qt's collator for the C locale compares code units, which puts "Élodie" after "zoe". The
+// root collation of Unicode, language-neutral, puts accented letters with their base
+// letter; English collates by it and adds nothing, so it stands for it.
+QLocale sortLocale()
+{
+    const QLocale locale = QCollator().locale();
+    return locale.language() == QLocale::C ? QLocale(QLocale::English) : locale;
 }
 
 void sortLines(QStringList &lines, const Progress &progress)

@@ -53,6 +53,8 @@ void TestSortList::sort_data()
     QTest::newRow("b A a B") << "b\nA\na\nB" << "a\r\nA\r\nB\r\nb\r\n";
     QTest::newRow("empty lines first") << "c\n\nb\n\na\n" << "\r\n\r\na\r\nb\r\nc\r\n";
     QTest::newRow("duplicates kept") << "b\na\nb\n" << "a\r\nb\r\nb\r\n";
+    // Whatever the locale, a C one included: accented letters go with their base letter.
+    QTest::newRow("accents") << "zoe\nÉlodie\nemma\n" << "Élodie\r\nemma\r\nzoe\r\n";
 }
 
 void TestSortList::sort()
