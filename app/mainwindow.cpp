@@ -68,6 +68,13 @@ bool fileExistsAt(const QString &fileName)
     return !info.isSymLink() || info.isReadable();
 }
 
+// A file read as Windows-1252 gives a list in the system encoding: its save writes UTF-8
+// with its mark, which keeps every character.
+TextEncoding savedEncoding(TextEncoding loaded)
+{
+    return loaded == TextEncoding::Windows1252 ? TextEncoding::System : loaded;
+}
+
 // One progress run for two steps: the first reports in its first half, the second in the
 // second half.
 Progress halfOf(const Progress &progress, qint64 half)
@@ -356,7 +363,7 @@ void MainWindow::loadFile(const QString &fileName, ReplaceMode mode,
         const Progress progress = guard.step(readingLabel);
         RawTextFile file = readTextFile(fileName, halfOf(progress, 0));
         QStringList paragraphs = decodeParagraphs(file, halfOf(progress, 1));
-        m_listEncoding = file.encoding;
+        m_listEncoding = savedEncoding(file.encoding);
         file = RawTextFile();
         m_listEdit->loadParagraphs(std::move(paragraphs), mode);
         if (remember)
@@ -371,7 +378,7 @@ void MainWindow::loadFile(const QString &fileName, ReplaceMode mode,
         try {
             remember();
         } catch (...) {
-            m_listEncoding = file.encoding;
+            m_listEncoding = savedEncoding(file.encoding);
             m_listEdit->loadParagraphs(decodeParagraphs(file), mode);
             throw;
         }

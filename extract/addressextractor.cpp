@@ -1,6 +1,7 @@
 #include "extract/addressextractor.h"
 
 #include "base/utf8.h"
+#include "base/windows1252.h"
 #include "extract/addresscleaner.h"
 #include "extract/addressscanner.h"
 #include "extract/addressset.h"
@@ -556,6 +557,39 @@ private:
     bool m_hasOddByte = false;
 };
 
+// The units of a Windows-1252 input: a byte each, mapped as decodeText() maps them, with
+// each CR a line break and each U+0000 a space.
+class Windows1252Units
+{
+public:
+    using Unit = char16_t;
+
+    qsizetype read(TextInput &input, char16_t *units, qsizetype room)
+    {
+        m_bytes.resize(room);
+        return convert(m_bytes.constData(), input.read(m_bytes.data(), room), units);
+    }
+
+    static qsizetype readAt(TextInput &input, char16_t *units, qsizetype room, qint64 offset,
+                            QByteArray &bytes)
+    {
+        bytes.resize(room);
+        return convert(bytes.constData(), input.readAt(bytes.data(), room, offset), units);
+    }
+
+private:
+    static qsizetype convert(const char *bytes, qsizetype count, char16_t *units)
+    {
+        for (qsizetype i = 0; i < count; ++i) {
+            const char16_t unit = windows1252Unit(uchar(bytes[i]));
+            units[i] = unit == u'\r' ? u'\n' : unit == 0 ? u' ' : unit;
+        }
+        return count;
+    }
+
+    QByteArray m_bytes;
+};
+
 template <typename Unit>
 struct InputPiece
 {
@@ -779,6 +813,10 @@ void extractFromInput(const Plan &plan, TextInput &input, Output output, Deliver
     if (isUtf8(encoding)) {
         Utf8Units units;
         InputJob<Utf8Bytes, Utf8Units, Deliver> job(plan, input, units, output, deliver);
+        runInOrder(plan.threadCount, job);
+    } else if (encoding == TextEncoding::Windows1252) {
+        Windows1252Units units;
+        InputJob<Utf16Text, Windows1252Units, Deliver> job(plan, input, units, output, deliver);
         runInOrder(plan.threadCount, job);
     } else {
         Utf16Units units(encoding == TextEncoding::Utf16BigEndian);

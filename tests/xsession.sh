@@ -10,10 +10,13 @@ app_pid=
 window_pid=
 helper_pids=
 started=$(date +%s)
+# The X server is waited for: one that is still going away when the next session's server
+# has taken its display number removes that server's socket on its way out.
 cleanup() {
     for pid in $helper_pids $window_pid $app_pid $xvfb_pid; do
         kill "$pid" 2>/dev/null || true
     done
+    [ -n "$xvfb_pid" ] && wait "$xvfb_pid" 2>/dev/null
     rm -rf "$work"
 }
 trap cleanup EXIT

@@ -3,6 +3,7 @@
 #include "base/adrelioerror.h"
 #include "base/fileerrors.h"
 #include "base/utf8.h"
+#include "base/windows1252.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -223,19 +224,27 @@ RawTextFile readTextFile(const QString &fileName, const Progress &progress)
     return rawTextFromBytes(std::move(bytes));
 }
 
+TextEncoding encodingOfMark(QByteArrayView start, qsizetype *markSize)
+{
+    if (start.startsWith(QByteArrayView(utf8Mark, 3))) {
+        *markSize = 3;
+        return TextEncoding::Utf8;
+    }
+    *markSize = 2;
+    if (start.startsWith(QByteArrayView(utf16LeMark, 2)))
+        return TextEncoding::Utf16LittleEndian;
+    if (start.startsWith(QByteArrayView(utf16BeMark, 2)))
+        return TextEncoding::Utf16BigEndian;
+    *markSize = 0;
+    return TextEncoding::System;
+}
+
 RawTextFile rawTextFromBytes(QByteArray bytes)
 {
     RawTextFile file{std::move(bytes), TextEncoding::System, 0};
-    if (file.bytes.startsWith(utf8Mark)) {
-        file.encoding = TextEncoding::Utf8;
-        file.bodyStart = 3;
-    } else if (file.bytes.startsWith(utf16LeMark)) {
-        file.encoding = TextEncoding::Utf16LittleEndian;
-        file.bodyStart = 2;
-    } else if (file.bytes.startsWith(utf16BeMark)) {
-        file.encoding = TextEncoding::Utf16BigEndian;
-        file.bodyStart = 2;
-    }
+    file.encoding = encodingOfMark(file.bytes, &file.bodyStart);
+    if (file.encoding == TextEncoding::System && !isWellFormedUtf8(file.bytes))
+        file.encoding = TextEncoding::Windows1252;
     return file;
 }
 
@@ -248,6 +257,8 @@ QString decodeText(const RawTextFile &file, const Progress &progress)
         text.resize(units);
         copyUtf16(body.data(), units, reinterpret_cast<char16_t *>(text.data()),
                   file.encoding == TextEncoding::Utf16BigEndian);
+    } else if (file.encoding == TextEncoding::Windows1252) {
+        text = decodeWindows1252(body);
     } else {
         // A second mark after the one already skipped is text, as any other character.
         text = decodeUtf8(body);
@@ -256,14 +267,16 @@ QString decodeText(const RawTextFile &file, const Progress &progress)
     return text;
 }
 
-// CR and LF are bytes that no multi-byte character of UTF-8 holds, so each line of the
-// body decodes alone as it decodes within the whole body.
+// CR and LF are bytes that no multi-byte character of UTF-8 holds, and Windows-1252 has a
+// character a byte, so each line of the body decodes alone as it decodes within the whole
+// body.
 QStringList decodeParagraphs(const RawTextFile &file, const Progress &progress)
 {
     if (file.encoding == TextEncoding::Utf16LittleEndian
         || file.encoding == TextEncoding::Utf16BigEndian)
         return decodeText(file, progress).split(u'\n');
 
+    const bool windows1252 = file.encoding == TextEncoding::Windows1252;
     const char *const begin = file.bytes.constData() + file.bodyStart;
     const char *const end = file.bytes.constData() + file.bytes.size();
     QStringList paragraphs;
@@ -276,7 +289,8 @@ QStringList decodeParagraphs(const RawTextFile &file, const Progress &progress)
         const auto *cr = static_cast<const char *>(std::memchr(p, '\r', size_t(lineEnd - p)));
         if (cr)
             lineEnd = cr;
-        QString line = decodeUtf8(QByteArrayView(p, lineEnd));
+        QString line = windows1252 ? decodeWindows1252(QByteArrayView(p, lineEnd))
+                                   : decodeUtf8(QByteArrayView(p, lineEnd));
         if (std::memchr(p, 0, size_t(lineEnd - p)))
             line.replace(QChar(0), QChar(u' '));
         paragraphs.append(std::move(line));

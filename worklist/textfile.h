@@ -18,11 +18,14 @@ struct RawTextFile
 };
 
 // Reads a whole file in one piece and finds its encoding from its mark; a file without a
-// mark is in the system encoding. Only regular files below 2 GiB are read. Throws
+// mark is in the system encoding, or in Windows-1252 when its bytes are not UTF-8. Only regular files below 2 GiB are read. Throws
 // AdrelioError with the open or read message.
 RawTextFile readTextFile(const QString &fileName, const Progress &progress = {});
 // Finds the encoding of bytes that did not come from a named file (standard input).
 RawTextFile rawTextFromBytes(QByteArray bytes);
+// The encoding that the mark at the start of a text says, and the mark's size; System and 0
+// without a mark.
+TextEncoding encodingOfMark(QByteArrayView start, qsizetype *markSize);
 // The decoded body: every CR LF, lone CR and lone LF becomes one '\n', U+0000 a space.
 QString decodeText(const RawTextFile &file, const Progress &progress = {});
 // The same cut at its breaks, decodeText(file).split(u'\n'), decoded line by line so that

@@ -2,6 +2,7 @@
 
 #include "base/adrelioerror.h"
 #include "base/fileerrors.h"
+#include "base/utf8.h"
 #include "worklist/textfile.h"
 
 #include <QFile>
@@ -22,6 +23,22 @@ namespace {
 constexpr qsizetype longestMark = 3;
 // A pipe that holds a megabyte lets its writer run ahead while the pieces are worked on.
 constexpr int pipeSize = 1 << 20;
+
+// How much of a stream's start tells whether it is UTF-8.
+constexpr qsizetype streamLook = qsizetype(64) << 10;
+
+// The length of bytes without the character that their end may cut short.
+qsizetype wholeCharacters(QByteArrayView bytes)
+{
+    for (qsizetype back = 1; back <= longestMark + 1 && back <= bytes.size(); ++back) {
+        const uchar byte = uchar(bytes[bytes.size() - back]);
+        if ((byte & 0xC0) == 0x80)
+            continue;
+        const qsizetype length = byte >= 0xF0 ? 4 : byte >= 0xE0 ? 3 : byte >= 0xC0 ? 2 : 1;
+        return length > back ? bytes.size() - back : bytes.size();
+    }
+    return bytes.size();
+}
 
 bool dataWaiting(int fd)
 {
@@ -121,12 +138,51 @@ TextEncoding TextInput::encoding()
         if (size >= needed)
             break;
     }
-    const RawTextFile file = rawTextFromBytes(QByteArray(start, size));
-    m_encoding = file.encoding;
-    m_markSize = file.bodyStart;
-    m_start = file.bytes.sliced(file.bodyStart);
+    qsizetype markSize = 0;
+    m_encoding = encodingOfMark(QByteArrayView(start, size), &markSize);
+    m_markSize = markSize;
+    m_start = QByteArray(start + markSize, size - markSize);
     m_started = true;
+    if (m_encoding == TextEncoding::System && !bodyIsUtf8())
+        m_encoding = TextEncoding::Windows1252;
     return m_encoding;
+}
+
+// A file's whole body is looked at, on every core. What a stream brings later cannot be
+// waited for, so a stream is judged by what it holds at its start: the bytes that have
+// come when it is first read, up to streamLook, kept for the reads that follow; a stream
+// that has ended by then is judged whole.
+bool TextInput::bodyIsUtf8()
+{
+    if (isSeekable()) {
+        qint64 size = m_memory.size();
+        struct stat status;
+        if (m_fd >= 0)
+            size = ::fstat(m_fd, &status) == 0 ? status.st_size : 0;
+        return isWellFormedUtf8(qMax<qint64>(size - m_markSize, 0),
+                                [this](char *buffer, qsizetype room, qint64 offset) {
+                                    return readAt(buffer, room, offset);
+                                });
+    }
+    qsizetype size = m_start.size();
+    m_start.resize(size + streamLook);
+    bool ended = false;
+    while (size < m_start.size()) {
+        const qsizetype count = readRaw(m_start.data() + size, m_start.size() - size);
+        if (count == 0) {
+            ended = true;
+            break;
+        }
+        size += count;
+        // Bytes held in memory are all there at once, up to their end.
+        if (m_fd >= 0 && !dataWaiting(m_fd))
+            break;
+    }
+    m_start.truncate(size);
+    QByteArrayView start(m_start);
+    if (!ended)
+        start = start.first(wholeCharacters(start));
+    return start.isValidUtf8();
 }
 
 qsizetype TextInput::read(char *buffer, qsizetype size)

@@ -7,10 +7,12 @@
 
 // A text read as it comes, a piece at a time: a file of any size, a pipe, a device,
 // standard input, or bytes held in memory. Its encoding is found from the mark at its
-// start, as readTextFile() finds it, and read() gives the body after the mark; the body of
-// a file can also be read at any offset, from several threads at once. Unlike
-// readTextFile(), which keeps the window's limits for a drop, it takes whatever can be
-// read, and opening a FIFO waits for a writer, as cat does; a folder is refused.
+// start, as readTextFile() finds it: without a mark, Windows-1252 when a file's bytes, or
+// those a stream brings with its first read, are not UTF-8. read() gives the body after
+// the mark; the body of a file can also be read at any offset, from several threads at
+// once. Unlike readTextFile(), which keeps the window's limits for a drop, it takes
+// whatever can be read, and opening a FIFO waits for a writer, as cat does; a folder is
+// refused.
 class TextInput
 {
 public:
@@ -47,6 +49,7 @@ private:
     TextInput(int fd, bool ownsFd, const QString &fileName);
 
     qsizetype readRaw(char *buffer, qsizetype size);
+    bool bodyIsUtf8();
     [[noreturn]] void throwReadError(int error) const;
 
     int m_fd = -1;

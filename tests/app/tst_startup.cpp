@@ -11,6 +11,8 @@
 #include <QDir>
 #include <QTest>
 
+using namespace Qt::Literals::StringLiterals;
+
 namespace {
 
 // A text file with a UTF-8 mark: two lines holding three addresses.
@@ -51,6 +53,8 @@ private slots:
     void extractionOptions_data();
     void extractionOptions();
     void extractionOptionsRemembered();
+    void filesWithoutMark_data();
+    void filesWithoutMark();
 
 private:
     QString writeFile(const QString &name, const QByteArray &content)
@@ -499,6 +503,46 @@ void TestStartup::extractionOptionsRemembered()
     createWindow();
     QVERIFY(m_driver->action(QStringLiteral("chk_CLEAN"))->isChecked());
     QVERIFY(!m_driver->action(QStringLiteral("chk_UNIQUE"))->isChecked());
+}
+
+// A file without a mark is UTF-8 when its bytes are, else Windows-1252, as Windows programs
+// of a French installation write it; a save writes UTF-8 with its mark, so that nothing
+// is lost. The window and adrelio-extract read it alike.
+void TestStartup::filesWithoutMark_data()
+{
+    QTest::addColumn<QByteArray>("content");
+    QTest::addColumn<QString>("text");
+
+    QTest::newRow("ASCII") << QByteArray("Jean <jean@ex.fr>\r\n") << u"Jean <jean@ex.fr>\n"_s;
+    QTest::newRow("UTF-8") << QByteArray("Andr\xC3\xA9 <andr\xC3\xA9@ex.fr>\n")
+                           << u"André <andré@ex.fr>\n"_s;
+    QTest::newRow("Windows-1252") << QByteArray("Andr\xE9 \x9Cuvre \x80 <andr\xE9@ex.fr>\r\n")
+                                  << u"André œuvre € <andré@ex.fr>\n"_s;
+    QTest::newRow("both mixed") << QByteArray("caf\xC3\xA9 caf\xE9@ex.fr\n")
+                                << u"cafÃ© café@ex.fr\n"_s;
+    QTest::newRow("UTF-8 mark") << QByteArray("\xEF\xBB\xBF" "caf\xC3\xA9@ex.fr caf\xE9\n")
+                                << u"café@ex.fr caf\uFFFD\n"_s;
+}
+
+void TestStartup::filesWithoutMark()
+{
+    QFETCH(QByteArray, content);
+    QFETCH(QString, text);
+
+    const QString fileName = writeFile(QStringLiteral("windows.txt"), content);
+    createWindow();
+    m_driver->setAutoExtract(false);
+    QVERIFY(m_driver->drop(fileName));
+    QCOMPARE(m_driver->text(), text);
+    QCOMPARE(m_driver->savedBytes(), "\xEF\xBB\xBF" + QString(text).replace(u'\n', "\r\n"_L1).toUtf8());
+
+    m_driver->extract();
+    const ProgramRun tool = runProgram(QStringLiteral(ADRELIO_EXTRACT), { fileName });
+    QCOMPARE(tool.exitCode, 0);
+    QCOMPARE(QString::fromUtf8(tool.output), m_driver->text());
+    m_driver->setAutoExtract(true);
+    QVERIFY(m_driver->drop(fileName));
+    QCOMPARE(QString::fromUtf8(tool.output), m_driver->text());
 }
 
 QTEST_MAIN(TestStartup)

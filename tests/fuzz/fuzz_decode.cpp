@@ -18,8 +18,8 @@
 
 namespace {
 
-// The body decoded without any break conversion: UTF-16 unit by unit, else UTF-8 with
-// ill-formed bytes replaced.
+// The body decoded without any break conversion: UTF-16 unit by unit, Windows-1252 by the
+// system's converter (ICU), else UTF-8 with ill-formed bytes replaced.
 QString decodedUnits(const RawTextFile &file)
 {
     const QByteArrayView body = QByteArrayView(file.bytes).sliced(file.bodyStart);
@@ -32,6 +32,10 @@ QString decodedUnits(const RawTextFile &file)
                                                               : char16_t(first << 8 | second));
         }
         return text;
+    }
+    if (file.encoding == TextEncoding::Windows1252) {
+        QStringDecoder decoder("windows-1252");
+        return decoder.decode(body);
     }
     QStringDecoder decoder(QStringConverter::Utf8, QStringConverter::Flag::Stateless
                                    | QStringConverter::Flag::ConvertInitialBom);

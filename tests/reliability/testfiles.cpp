@@ -4,6 +4,7 @@
 #include "support/testsupport.h"
 
 #include <QDir>
+#include <QStringDecoder>
 #include <QRandomGenerator>
 
 QString openErrorBoxText(const QString &fileName, int errnum)
@@ -32,5 +33,8 @@ QByteArray randomBytes(qsizetype size, quint32 seed)
 
 QString loadedText(const QByteArray &bytes)
 {
-    return withConvertedBreaks(QString::fromUtf8(bytes));
+    if (QByteArrayView(bytes).isValidUtf8())
+        return withConvertedBreaks(QString::fromUtf8(bytes));
+    QStringDecoder windows1252("windows-1252");
+    return withConvertedBreaks(windows1252.decode(bytes));
 }

@@ -116,8 +116,10 @@ void TestAdrelioExtract::encodings_data()
     // The units without their mark.
     QTest::newRow("UTF-16 without mark") << utf16Bytes(u"a@b", false).sliced(2)
                                          << QByteArray("@\n");
-    QTest::newRow("ill-formed, no mark") << QByteArray("x\xE9@y \xE2\x82@z")
-                                         << QByteArray("x\xEF\xBF\xBD@y\n\xEF\xBF\xBD\xEF\xBF\xBD@z\n");
+    // Not UTF-8 and without a mark: Windows-1252, every byte a character.
+    QTest::newRow("Windows-1252, no mark") << QByteArray("x\xE9@y \xE2\x82@z \x9C\x80@f")
+                                           << QByteArray("x\xC3\xA9@y\n\xC3\xA2\xE2\x80\x9A@z\n"
+                                                         "\xC5\x93\xE2\x82\xAC@f\n");
     QTest::newRow("ill-formed after mark") << QByteArray("\xEF\xBB\xBFx\xE9@y")
                                            << QByteArray("x\xEF\xBF\xBD@y\n");
     QTest::newRow("NUL is a blank") << QByteArray("a@b\0c@d", 7) << QByteArray("a@b\nc@d\n");

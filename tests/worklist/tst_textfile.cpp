@@ -105,12 +105,23 @@ void TestTextFile::load_data()
             << QByteArray("a\0\0b\r\n\0", 7) << TextEncoding::System << "a  b\n ";
     QTest::newRow("system encoding is UTF-8")
             << QByteArray("d\xC3\xA9j\xC3\xA0") << TextEncoding::System << "déjà";
-    QTest::newRow("system encoding is lenient")
-            << QByteArray("a\xE9z") << TextEncoding::System << "a" + replacement + "z";
+    QTest::newRow("ASCII") << QByteArray("a@b.fr, c@d.fr\n") << TextEncoding::System
+                           << "a@b.fr, c@d.fr\n";
+    // Bytes without a mark that are not UTF-8 come from a Windows program: every byte is
+    // a character of Windows-1252.
+    QTest::newRow("Windows-1252")
+            << QByteArray("Andr\xE9 <andr\xE9@ex.fr> \x9C\x80 \x81\x8D\x8F\x90\x9D")
+            << TextEncoding::Windows1252
+            << QString::fromUtf16(u"André <andré@ex.fr> œ€ \u0081\u008D\u008F\u0090\u009D");
+    QTest::newRow("UTF-8 and Windows-1252 mixed")
+            << QByteArray("d\xC3\xA9j\xC3\xA0 caf\xE9\r\n") << TextEncoding::Windows1252
+            << QString::fromUtf16(u"dÃ©jÃ\u00A0 café\n");
     QTest::newRow("one byte FF has no mark")
-            << QByteArray("\xFF") << TextEncoding::System << replacement;
+            << QByteArray("\xFF") << TextEncoding::Windows1252 << QString::fromUtf16(u"ÿ");
     QTest::newRow("cut UTF-8 mark is no mark")
-            << QByteArray("\xEF\xBB") << TextEncoding::System << replacement + replacement;
+            << QByteArray("\xEF\xBB") << TextEncoding::Windows1252 << QString::fromUtf16(u"ï»");
+    QTest::newRow("UTF-8 cut at the end")
+            << QByteArray("a\xC3") << TextEncoding::Windows1252 << QString::fromUtf16(u"aÃ");
     QTest::newRow("UTF-16 without mark")
             << QByteArray("a\0b\0", 4) << TextEncoding::System << "a b ";
 

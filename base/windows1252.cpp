@@ -1,0 +1,26 @@
+#include "base/windows1252.h"
+
+namespace {
+
+constexpr char16_t high[32] = {
+    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
+    0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,
+    0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
+    0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178,
+};
+
+} // namespace
+
+char16_t windows1252Unit(uchar byte)
+{
+    return byte >= 0x80 && byte < 0xA0 ? high[byte - 0x80] : char16_t(byte);
+}
+
+QString decodeWindows1252(QByteArrayView bytes)
+{
+    QString text(bytes.size(), Qt::Uninitialized);
+    char16_t *unit = reinterpret_cast<char16_t *>(text.data());
+    for (const char byte : bytes)
+        *unit++ = windows1252Unit(uchar(byte));
+    return text;
+}
