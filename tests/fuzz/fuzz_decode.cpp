@@ -4,6 +4,7 @@
 #include "fuzzsupport.h"
 
 #include "extract/addressextractor.h"
+#include "base/utf8.h"
 #include "extract/extraction.h"
 #include "worklist/textfile.h"
 
@@ -49,6 +50,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     const QByteArray bytes(reinterpret_cast<const char *>(data), qsizetype(size));
     const RawTextFile file = rawTextFromBytes(bytes);
     const QString text = decodeText(file);
+
+    require(isWellFormedUtf8(bytes) == QByteArrayView(bytes).isValidUtf8(),
+            "the UTF-8 check agrees with Qt's");
+    require((file.encoding == TextEncoding::Windows1252)
+                    == (file.bodyStart == 0 && !QByteArrayView(bytes).isValidUtf8()),
+            "bytes without a mark that are not UTF-8 are Windows-1252");
 
     require(!text.contains(QChar(0)), "decoded text holds no U+0000");
     require(!text.contains(u'\r'), "decoded text holds no CR");
