@@ -163,7 +163,8 @@ __attribute__((target("ssse3"))) bool wellFormedBlocks(const uchar *p, const uch
             return false;
     }
     alignas(16) uchar tail[16] = {};
-    std::memcpy(tail, p, size_t(end - p));
+    if (end > p)
+        std::memcpy(tail, p, size_t(end - p));
     errors = _mm_or_si128(errors, blockErrors(_mm_load_si128(reinterpret_cast<const __m128i *>(tail)), previous));
     return noError(errors);
 }
