@@ -160,6 +160,22 @@ void EditDriver::recordWhole()
     m_typingOpen = false;
 }
 
+// A replacement of the whole text: one step of the history, or the history cleared.
+void EditDriver::replaceWhole(const QString &text, qsizetype caret, bool recorded)
+{
+    if (recorded) {
+        recordWhole();
+    } else {
+        m_undo.clear();
+        m_redo.clear();
+        m_typingOpen = false;
+    }
+    m_text = text;
+    m_caret = m_anchor = caret;
+    if (recorded)
+        m_undo.back().caretAfter = m_undo.back().anchorAfter = m_caret;
+}
+
 void EditDriver::replaceSelection(const QString &raw, bool typing)
 {
     const QString text = normalized(raw);
@@ -373,19 +389,10 @@ void EditDriver::apply(uint8_t byte)
             lines.append(randomText(false));
         const bool recorded = shift;
         m_edit->setLines(lines, recorded ? ReplaceMode::Undoable : ReplaceMode::NotRecorded);
-        if (recorded) {
-            recordWhole();
-        } else {
-            m_undo.clear();
-            m_redo.clear();
-            m_typingOpen = false;
-        }
-        m_text.clear();
+        QString text;
         for (const QString &line : std::as_const(lines))
-            m_text += line + u'\n';
-        m_caret = m_anchor = m_text.size();
-        if (recorded)
-            m_undo.back().caretAfter = m_undo.back().anchorAfter = m_caret;
+            text += line + u'\n';
+        replaceWhole(text, text.size(), recorded);
         break;
     }
     case Operation::Load: {
@@ -397,19 +404,8 @@ void EditDriver::apply(uint8_t byte)
             m_edit->loadParagraphs(text.split(u'\n'), ReplaceMode::Undoable);
         else
             m_edit->setLoadedText(text);
-        if (text != m_text) {
-            if (recorded) {
-                recordWhole();
-            } else {
-                m_undo.clear();
-                m_redo.clear();
-                m_typingOpen = false;
-            }
-            m_text = text;
-            m_caret = m_anchor = 0;
-            if (recorded)
-                m_undo.back().caretAfter = m_undo.back().anchorAfter = m_caret;
-        }
+        if (text != m_text)
+            replaceWhole(text, 0, recorded);
         break;
     }
     case Operation::Resize:
