@@ -71,8 +71,10 @@ wait_for() {
 
 # start_xvfb WIDTHxHEIGHT
 start_xvfb() {
-    # Xvfb picks a free display and writes its number once it accepts connections.
-    Xvfb -displayfd 3 -nolisten tcp -screen 0 "${1}x24" 3>"$work/display" 2>"$work/xvfb.log" &
+    # Xvfb picks a free display and writes its number once it accepts connections. Without
+    # -noreset it starts over when its last client leaves, as the xdpyinfo below does, and a
+    # program that connects meanwhile is refused.
+    Xvfb -displayfd 3 -nolisten tcp -noreset -screen 0 "${1}x24" 3>"$work/display" 2>"$work/xvfb.log" &
     xvfb_pid=$!
     wait_for test -s "$work/display" || fail "Xvfb did not start"
     DISPLAY=:$(cat "$work/display")
