@@ -66,7 +66,10 @@ derivedFile() { # name source command...
 
 megabytes() { awk -v b="$1" 'BEGIN { printf "%.0f", b / 1e6 }'; }
 
-median() { sort -n "$1" | awk '{ v[NR] = $1 } END { printf "%.3f", v[int((NR + 1) / 2)] }'; }
+# The median in seconds, to the millisecond, and to the microsecond under 10 ms.
+median() {
+    sort -n "$1" | awk '{ v[NR] = $1 } END { m = v[int((NR + 1) / 2)]; printf (m < 0.01 ? "%.6f" : "%.3f"), m }'
+}
 
 # Runs "$@" $runs times. Each run appends its wall time (seconds) to $tmp/walls and its
 # peak resident set (kB) to $tmp/peaks, and sets count. Sets wall to the median time and
@@ -105,6 +108,18 @@ windowOnce() { # case file
     count=$(sed -n 's/.* lines=\([0-9]*\).*/\1/p' "$tmp/line")
 }
 
+# One case of benchtextarea in a fresh process; it prints milliseconds, recorded here as
+# seconds, and no peak.
+textAreaOnce() { # case
+    if ! QT_QPA_PLATFORM=offscreen "$benchtextarea" "$1" >"$tmp/line" 2>"$tmp/err"; then
+        cat "$tmp/err" >&2
+        exit 1
+    fi
+    sed -n 's/.* milliseconds=\([0-9.]*\).*/\1/p' "$tmp/line" | awk '{ printf "%.6f\n", $1 / 1000 }' \
+        >>"$tmp/walls"
+    echo 0 >>"$tmp/peaks"
+    count=
+}
 
 # Whether the awk condition $1 holds for the last measurement: t is its wall time, a the
 # reference's, k its peak in kB, b the bytes of its input.
