@@ -7,8 +7,9 @@
 
 // The check of UTF-8 that decides whether a file without a mark is UTF-8 or Windows-1252,
 // held to Qt's own: every sequence of up to two bytes and the longer ones that matter, at
-// the places where a block of 16 bytes cuts them, and large texts checked in pieces on
-// every core, damaged next to a piece's edge.
+// the places where the check's blocks of 32 bytes, their halves and its runs of 64 bytes
+// cut them, and large texts checked in pieces on every core, damaged next to a piece's
+// edge.
 class TestUtf8 : public QObject
 {
     Q_OBJECT
@@ -28,13 +29,14 @@ bool agrees(const QByteArray &bytes)
     return isWellFormedUtf8(bytes) == QByteArrayView(bytes).isValidUtf8();
 }
 
-// bytes placed so that they start at each offset of a 16-byte block, between ASCII.
+// bytes placed so that they start at the offsets where a half of a 32-byte block, a block
+// or a run of 64 bytes ends, or at the start, between ASCII.
 bool agreesAtEveryOffset(QByteArrayView bytes)
 {
-    for (int offset : { 0, 13, 14, 15 }) {
+    for (int offset : { 0, 13, 14, 15, 29, 30, 31, 61, 62, 63 }) {
         QByteArray text(offset, 'a');
         text += bytes;
-        if (!agrees(text) || !agrees(text + QByteArray(20, 'b')))
+        if (!agrees(text) || !agrees(text + QByteArray(80, 'b')))
             return false;
     }
     return true;
@@ -60,7 +62,8 @@ void TestUtf8::shortSequences()
             for (const uchar c : interesting) {
                 const char triple[] = { first, char(b), char(c) };
                 const QByteArray text = QByteArray("xy") + QByteArray(triple, 3);
-                QVERIFY2(agrees(text) && agrees(QByteArray(13, 'a') + text),
+                QVERIFY2(agrees(text) && agrees(QByteArray(13, 'a') + text)
+                                 && agrees(QByteArray(61, 'a') + text),
                          qPrintable(QStringLiteral("%1 %2 %3").arg(a, 0, 16).arg(b, 0, 16).arg(c, 0, 16)));
             }
         }
