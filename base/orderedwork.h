@@ -9,6 +9,26 @@
 #include <thread>
 #include <vector>
 
+// Runs run(false) on threadCount - 1 threads of its own and run(true) on the calling
+// thread, and waits for them all; run throws nothing. A thread the system cannot give
+// leaves the work to the others.
+template <typename Run>
+void runOnThreads(int threadCount, const Run &run)
+{
+    std::vector<std::thread> threads;
+    threads.reserve(size_t(qMax(threadCount - 1, 0)));
+    for (int i = 1; i < threadCount; ++i) {
+        try {
+            threads.emplace_back(run, false);
+        } catch (const std::system_error &) {
+            break;
+        }
+    }
+    run(true);
+    for (std::thread &thread : threads)
+        thread.join();
+}
+
 // Runs a job made of pieces on threadCount threads, the calling thread among them. Each
 // thread keeps one Job::Piece and uses it again for every piece it works on. The steps of
 // a piece, as member functions of Job:
@@ -90,19 +110,7 @@ void runInOrder(int threadCount, Job &job)
         }
     };
 
-    // A thread the system cannot give leaves the work to the others.
-    std::vector<std::thread> threads;
-    threads.reserve(size_t(qMax(threadCount - 1, 0)));
-    for (int i = 1; i < threadCount; ++i) {
-        try {
-            threads.emplace_back(run, false);
-        } catch (const std::system_error &) {
-            break;
-        }
-    }
-    run(true);
-    for (std::thread &thread : threads)
-        thread.join();
+    runOnThreads(threadCount, run);
     if (error)
         std::rethrow_exception(error);
 }

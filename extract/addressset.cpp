@@ -1,6 +1,7 @@
 #include "extract/addressset.h"
 
 #include "base/utf8.h"
+#include "base/wordhash.h"
 
 #include <QChar>
 
@@ -20,8 +21,6 @@ void appendFolded(char32_t value, QByteArray &keys)
     const char bytes[] = {'\xFF', char(value >> 16), char(value >> 8), char(value)};
     keys.append(bytes, sizeof bytes);
 }
-
-constexpr quint64 multiplier = 0x9E3779B97F4A7C15ull;
 
 quint64 mix(quint64 h)
 {
@@ -63,19 +62,7 @@ void AddressSet::appendKey(QByteArrayView utf8Address, QByteArray &keys)
 
 quint64 AddressSet::hash(QByteArrayView key)
 {
-    const char *p = key.data();
-    qsizetype left = key.size();
-    quint64 h = multiplier ^ quint64(left);
-    for (; left >= 8; p += 8, left -= 8) {
-        quint64 word;
-        std::memcpy(&word, p, 8);
-        h = (h ^ word) * multiplier;
-        h ^= h >> 29;
-    }
-    quint64 word = 0;
-    if (left > 0)
-        std::memcpy(&word, p, size_t(left));
-    return mix((h ^ word) * multiplier);
+    return mix(wordHash(key));
 }
 
 bool AddressSet::insert(QByteArrayView key, quint64 hash)

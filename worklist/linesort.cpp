@@ -1,6 +1,7 @@
 #include "worklist/linesort.h"
 
 #include "base/orderedwork.h"
+#include "base/wordhash.h"
 
 #include <QCollator>
 #include <QCollatorSortKey>
@@ -140,20 +141,8 @@ struct Groups
 // A hash of a text's units, eight bytes at a time.
 size_t textHash(QStringView text)
 {
-    constexpr quint64 multiplier = 0x9E3779B97F4A7C15ull;
-    const char *p = reinterpret_cast<const char *>(text.utf16());
-    qsizetype left = text.size() * qsizetype(sizeof(char16_t));
-    quint64 h = multiplier ^ quint64(left);
-    for (; left >= 8; p += 8, left -= 8) {
-        quint64 word;
-        std::memcpy(&word, p, 8);
-        h = (h ^ word) * multiplier;
-        h ^= h >> 29;
-    }
-    quint64 word = 0;
-    if (left > 0)
-        std::memcpy(&word, p, size_t(left));
-    h = (h ^ word) * multiplier;
+    const quint64 h = wordHash(QByteArrayView(reinterpret_cast<const char *>(text.utf16()),
+                                              text.size() * qsizetype(sizeof(char16_t))));
     return size_t(h ^ (h >> 32));
 }
 
@@ -704,18 +693,7 @@ void quickSortRanks(std::vector<RankedLine> &items, Report &&report)
         }
     };
 
-    std::vector<std::thread> threads;
-    const int threadCount = threadCountFor(qsizetype(items.size()));
-    for (int i = 1; i < threadCount; ++i) {
-        try {
-            threads.emplace_back(run, false);
-        } catch (const std::system_error &) {
-            break;
-        }
-    }
-    run(true);
-    for (std::thread &thread : threads)
-        thread.join();
+    runOnThreads(threadCountFor(qsizetype(items.size())), run);
     if (error)
         std::rethrow_exception(error);
 }

@@ -176,6 +176,21 @@ void EditDriver::replaceWhole(const QString &text, qsizetype caret, bool recorde
         m_undo.back().caretAfter = m_undo.back().anchorAfter = m_caret;
 }
 
+// Undoes or redoes the latest step of from, which then goes to to: the text it holds and
+// the current one change places, and the caret goes where it was before or after the step.
+void EditDriver::moveStep(std::vector<Snapshot> &from, std::vector<Snapshot> &to, bool undo)
+{
+    if (from.empty())
+        return;
+    Snapshot step = std::move(from.back());
+    from.pop_back();
+    std::swap(step.text, m_text);
+    m_caret = undo ? step.caretBefore : step.caretAfter;
+    m_anchor = undo ? step.anchorBefore : step.anchorAfter;
+    to.push_back(std::move(step));
+    m_typingOpen = false;
+}
+
 void EditDriver::replaceSelection(const QString &raw, bool typing)
 {
     const QString text = normalized(raw);
@@ -358,30 +373,14 @@ void EditDriver::apply(uint8_t byte)
     }
     case Operation::Undo:
         sendKey(m_edit, Qt::Key_Z, Qt::ControlModifier);
-        if (!m_undo.empty()) {
-            Snapshot step = std::move(m_undo.back());
-            m_undo.pop_back();
-            std::swap(step.text, m_text);
-            m_caret = step.caretBefore;
-            m_anchor = step.anchorBefore;
-            m_redo.push_back(std::move(step));
-            m_typingOpen = false;
-        }
+        moveStep(m_undo, m_redo, true);
         break;
     case Operation::Redo:
         if (shift)
             sendKey(m_edit, Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
         else
             sendKey(m_edit, Qt::Key_Y, Qt::ControlModifier);
-        if (!m_redo.empty()) {
-            Snapshot step = std::move(m_redo.back());
-            m_redo.pop_back();
-            std::swap(step.text, m_text);
-            m_caret = step.caretAfter;
-            m_anchor = step.anchorAfter;
-            m_undo.push_back(std::move(step));
-            m_typingOpen = false;
-        }
+        moveStep(m_redo, m_undo, false);
         break;
     case Operation::Replace: {
         QStringList lines;

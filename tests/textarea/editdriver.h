@@ -48,6 +48,7 @@ private:
     void replaceSelection(const QString &text, bool typing);
     void record(bool typing, bool merges);
     void recordWhole();
+    void moveStep(std::vector<Snapshot> &from, std::vector<Snapshot> &to, bool undo);
     void replaceWhole(const QString &text, qsizetype caret, bool recorded);
     void closeTyping() { m_typingOpen = false; }
     void adoptCaret(bool keepAnchor, QString *why);
