@@ -1,5 +1,7 @@
 #include "textarea/listedit.h"
 
+#include "textpositiontesting.h"
+
 #include <QAccessible>
 #include <QClipboard>
 #include <QMimeData>
@@ -11,16 +13,6 @@
 #include <algorithm>
 
 using namespace Qt::Literals::StringLiterals;
-
-Q_DECLARE_METATYPE(TextPosition)
-
-namespace QTest {
-template<>
-char *toString(const TextPosition &position)
-{
-    return qstrdup(QByteArray::number(position.line) + ':' + QByteArray::number(position.column));
-}
-} // namespace QTest
 
 namespace {
 

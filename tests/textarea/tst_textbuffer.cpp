@@ -1,19 +1,11 @@
 #include "worklist/textbuffer.h"
 #include "worklist/textfile.h"
 
+#include "textpositiontesting.h"
+
 #include <QTest>
 
 using namespace Qt::Literals::StringLiterals;
-
-Q_DECLARE_METATYPE(TextPosition)
-
-namespace QTest {
-template<>
-char *toString(const TextPosition &position)
-{
-    return qstrdup(QByteArray::number(position.line) + ':' + QByteArray::number(position.column));
-}
-} // namespace QTest
 
 namespace {
 
