@@ -125,20 +125,31 @@ RowCache::Entry &RowCache::entry(qsizetype line)
 
 // A piece's end cuts its last word short, and QTextLayout decides where a row ends by
 // looking up to two words ahead, so only the rows that end three rows before the cut
-// are kept; the next piece starts at the third row from the end.
+// are kept; the next piece starts at the third row from the end. A row's start is not
+// always where a text can start afresh: a combining mark that opens a row is shaped and
+// broken with the character before it, so the piece is laid out from the row before,
+// and its rows are taken from the known start on where that layout meets it.
 void RowCache::layOutPiece(Rows &rows, const QString &text) const
 {
     const qsizetype from = rows.starts.back();
+    const qsizetype context = rows.starts.size() >= 2 ? rows.starts[rows.starts.size() - 2] : from;
     for (qsizetype length = s_pieceLength;; length *= 2) {
         qsizetype to = qMin(text.size(), from + length);
         if (to < text.size() && text.at(to).isLowSurrogate())
             ++to;
-        const auto layout = layOut(text.sliced(from, to - from), Purpose::FindRows);
-        const int count = layout->lineCount();
         const bool last = to == text.size();
-        if (last || count >= 4) {
-            for (int i = 1, end = last ? count : count - 2; i < end; ++i)
-                rows.starts.push_back(from + layout->lineAt(i).textStart());
+        for (const qsizetype start : { context, from }) {
+            const auto layout = layOut(text.sliced(start, to - start), Purpose::FindRows);
+            const int count = layout->lineCount();
+            int first = 0;
+            while (first < count && start + layout->lineAt(first).textStart() < from)
+                ++first;
+            if (first == count || start + layout->lineAt(first).textStart() != from)
+                continue;
+            if (!last && count - first < 4)
+                break;
+            for (int i = first + 1, end = last ? count : count - 2; i < end; ++i)
+                rows.starts.push_back(start + layout->lineAt(i).textStart());
             rows.complete = last;
             return;
         }

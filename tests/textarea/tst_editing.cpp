@@ -89,6 +89,8 @@ private slots:
     void accessibleEvents();
     void wrap_data();
     void wrap();
+    void piecesWrapAsWholeLine_data();
+    void piecesWrapAsWholeLine();
     void scrollBars();
     void caretRowTextPerRow();
     void caretRowTextEnds();
@@ -594,6 +596,43 @@ void TestEditing::wrap()
     QCOMPARE(joined, line);
     QCOMPARE(m_edit->rowCount(0), 1);
     QCOMPARE(m_edit->rowText(2, 0), u"apres"_s);
+}
+
+// A long line is laid out a piece at a time, and again from a row before an edit; its rows
+// must be those of one layout of the whole line, also where a row opens with a combining
+// mark, which is shaped and broken with the character before it.
+void TestEditing::piecesWrapAsWholeLine_data()
+{
+    QTest::addColumn<QString>("line");
+    QTest::addColumn<QStringList>("keys");
+    QTest::addColumn<int>("width");
+
+    QTest::newRow("a mark after a tab, edited before it")
+            << u"a a\t\u0301a@a"_s << QStringList{ u"Home"_s, u"Shift+Right"_s, u"'aaaaaaa"_s } << 10;
+    QTest::newRow("marks after blanks and tabs")
+            << u"aa \u0301bb \u0301\u0301cc\t\u0308d ee\t\u0301 f"_s.repeated(6) << QStringList{} << 40;
+}
+
+void TestEditing::piecesWrapAsWholeLine()
+{
+    QFETCH(QString, line);
+    QFETCH(QStringList, keys);
+    QFETCH(int, width);
+
+    m_edit->resize(m_edit->width() + width - qRound(m_edit->wrapWidth()), 150);
+    QCOMPARE(m_edit->wrapWidth(), qreal(width));
+    for (const qsizetype pieceLength : { 8, 13, 24 }) {
+        RowCache::setPieceLength(pieceLength);
+        m_edit->setLoadedText(line);
+        press(m_edit, keys);
+        const QString edited = m_edit->lines().constFirst();
+        std::vector<qsizetype> starts;
+        for (qsizetype row = 0, start = 0; row < m_edit->rowCount(0); ++row) {
+            starts.push_back(start);
+            start += m_edit->rowText(0, row).size();
+        }
+        QCOMPARE(starts, wrapOf(edited, m_edit->font(), width));
+    }
 }
 
 void TestEditing::scrollBars()
