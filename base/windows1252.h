@@ -9,3 +9,16 @@
 // control characters of the same values, as the Windows conversion gives them.
 char16_t windows1252Unit(uchar byte);
 QString decodeWindows1252(QByteArrayView bytes);
+
+// Text without a mark that is not all UTF-8, as a file that was UTF-8 before a
+// Windows-1252 line was pasted into it: each well-formed UTF-8 sequence is the character
+// it encodes, every other byte its Windows-1252 character. French Windows-1252 text
+// practically never forms UTF-8 sequences, so a file that is all Windows-1252 decodes as
+// decodeWindows1252() decodes it, and one that is all UTF-8 as UTF-8.
+QString decodeMixedText(QByteArrayView bytes);
+
+// The same into UTF-8, a piece at a time: writes the UTF-8 of bytes to out, which has
+// room for three bytes per byte, and returns the count written. *used gets the count of
+// bytes taken: all of them, except, when more is to follow (final false), the start of a
+// sequence that the next piece may complete, which is to be given again with it.
+qsizetype mixedTextToUtf8(QByteArrayView bytes, bool final, char *out, qsizetype *used);

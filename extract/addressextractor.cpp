@@ -484,6 +484,7 @@ private:
 struct Utf8Units
 {
     using Unit = uchar;
+    static constexpr bool readsAtOffsets = true;
 
     qsizetype read(TextInput &input, uchar *units, qsizetype room)
     {
@@ -502,6 +503,7 @@ class Utf16Units
 {
 public:
     using Unit = char16_t;
+    static constexpr bool readsAtOffsets = true;
 
     explicit Utf16Units(bool bigEndian) : m_bigEndian(bigEndian) { }
 
@@ -557,37 +559,43 @@ private:
     bool m_hasOddByte = false;
 };
 
-// The units of a Windows-1252 input: a byte each, mapped as decodeText() maps them, with
-// each CR a line break and each U+0000 a space.
-class Windows1252Units
+// The units of a Windows-1252 input, which may hold UTF-8 sequences too: its bytes made
+// UTF-8 as they are read (mixedTextToUtf8()), a sequence that a read cuts completed by the
+// next. Their UTF-8 is longer than the bytes, so such an input is read in order, never at
+// an offset.
+class MixedTextUnits
 {
 public:
-    using Unit = char16_t;
+    using Unit = uchar;
+    static constexpr bool readsAtOffsets = false;
 
-    qsizetype read(TextInput &input, char16_t *units, qsizetype room)
+    qsizetype read(TextInput &input, uchar *units, qsizetype room)
     {
-        m_bytes.resize(room);
-        return convert(m_bytes.constData(), input.read(m_bytes.data(), room), units);
-    }
-
-    static qsizetype readAt(TextInput &input, char16_t *units, qsizetype room, qint64 offset,
-                            QByteArray &bytes)
-    {
-        bytes.resize(room);
-        return convert(bytes.constData(), input.readAt(bytes.data(), room, offset), units);
-    }
-
-private:
-    static qsizetype convert(const char *bytes, qsizetype count, char16_t *units)
-    {
-        for (qsizetype i = 0; i < count; ++i) {
-            const char16_t unit = windows1252Unit(uchar(bytes[i]));
-            units[i] = unit == u'\r' ? u'\n' : unit == 0 ? u' ' : unit;
+        while (m_handedOut == m_utf8.size()) {
+            if (m_ended)
+                return 0;
+            const qsizetype kept = m_bytes.size();
+            m_bytes.resize(kept + room);
+            const qsizetype count = input.read(m_bytes.data() + kept, room);
+            m_bytes.resize(kept + count);
+            m_ended = count == 0;
+            m_utf8.resize(3 * m_bytes.size());
+            qsizetype used = 0;
+            m_utf8.resize(mixedTextToUtf8(m_bytes, m_ended, m_utf8.data(), &used));
+            m_bytes.remove(0, used);
+            m_handedOut = 0;
         }
+        const qsizetype count = qMin(room, m_utf8.size() - m_handedOut);
+        std::memcpy(units, m_utf8.constData() + m_handedOut, size_t(count));
+        m_handedOut += count;
         return count;
     }
 
+private:
     QByteArray m_bytes;
+    QByteArray m_utf8;
+    qsizetype m_handedOut = 0;
+    bool m_ended = false;
 };
 
 template <typename Unit>
@@ -622,7 +630,7 @@ public:
 
     InputJob(const Plan &plan, TextInput &input, Units &units, Output output, Deliver &deliver)
         : ScanSteps<Text, Piece, Deliver>(plan, output, deliver),
-          m_input(input), m_units(units), m_seekable(input.isSeekable())
+          m_input(input), m_units(units), m_seekable(Units::readsAtOffsets && input.isSeekable())
     {
     }
 
@@ -656,17 +664,8 @@ public:
 
     void fetch(Piece &piece)
     {
-        if (!m_seekable)
-            return;
-        const qsizetype size = this->m_plan.pieceSize;
-        const qsizetype room = carryRoom();
-        piece.units.resize(room + size);
-        const qsizetype count = m_units.readAt(m_input, piece.units.data() + room, size,
-                                               piece.offset, piece.bytes);
-        piece.units.resize(room + count);
-        piece.endsInput = count < size;
-        if (piece.endsInput)
-            m_atEnd = true;
+        if constexpr (Units::readsAtOffsets)
+            fetchAtOffset(piece);
     }
 
     // A piece read after the end was seen holds nothing; the first piece that met the end
@@ -704,6 +703,21 @@ public:
     void afterPiece() { }
 
 private:
+    void fetchAtOffset(Piece &piece)
+    {
+        if (!m_seekable)
+            return;
+        const qsizetype size = this->m_plan.pieceSize;
+        const qsizetype room = carryRoom();
+        piece.units.resize(room + size);
+        const qsizetype count = m_units.readAt(m_input, piece.units.data() + room, size,
+                                               piece.offset, piece.bytes);
+        piece.units.resize(room + count);
+        piece.endsInput = count < size;
+        if (piece.endsInput)
+            m_atEnd = true;
+    }
+
     // Room kept in front of a file's piece for the units left over from the one before,
     // which are mostly less than a line: a quarter of a piece takes lines of hundreds of
     // kilobytes without moving the piece.
@@ -815,8 +829,8 @@ void extractFromInput(const Plan &plan, TextInput &input, Output output, Deliver
         InputJob<Utf8Bytes, Utf8Units, Deliver> job(plan, input, units, output, deliver);
         runInOrder(plan.threadCount, job);
     } else if (encoding == TextEncoding::Windows1252) {
-        Windows1252Units units;
-        InputJob<Utf16Text, Windows1252Units, Deliver> job(plan, input, units, output, deliver);
+        MixedTextUnits units;
+        InputJob<Utf8Bytes, MixedTextUnits, Deliver> job(plan, input, units, output, deliver);
         runInOrder(plan.threadCount, job);
     } else {
         Utf16Units units(encoding == TextEncoding::Utf16BigEndian);

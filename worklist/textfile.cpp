@@ -258,7 +258,7 @@ QString decodeText(const RawTextFile &file, const Progress &progress)
         copyUtf16(body.data(), units, reinterpret_cast<char16_t *>(text.data()),
                   file.encoding == TextEncoding::Utf16BigEndian);
     } else if (file.encoding == TextEncoding::Windows1252) {
-        text = decodeWindows1252(body);
+        text = decodeMixedText(body);
     } else {
         // A second mark after the one already skipped is text, as any other character.
         text = decodeUtf8(body);
@@ -289,7 +289,7 @@ QStringList decodeParagraphs(const RawTextFile &file, const Progress &progress)
         const auto *cr = static_cast<const char *>(std::memchr(p, '\r', size_t(lineEnd - p)));
         if (cr)
             lineEnd = cr;
-        QString line = windows1252 ? decodeWindows1252(QByteArrayView(p, lineEnd))
+        QString line = windows1252 ? decodeMixedText(QByteArrayView(p, lineEnd))
                                    : decodeUtf8(QByteArrayView(p, lineEnd));
         if (std::memchr(p, 0, size_t(lineEnd - p)))
             line.replace(QChar(0), QChar(u' '));

@@ -20,6 +20,7 @@ private slots:
     void piecesOfLargeTexts();
     void readThroughPieces();
     void windows1252();
+    void mixedTextInPieces();
 };
 
 namespace {
@@ -134,6 +135,30 @@ void TestUtf8::windows1252()
     QCOMPARE(decodeWindows1252(bytes), decoder.decode(bytes));
     for (int b = 0; b < 256; ++b)
         QCOMPARE(windows1252Unit(uchar(b)), decodeWindows1252(bytes.sliced(b, 1)).at(0).unicode());
+}
+
+// Cut anywhere, even inside a sequence, the pieces give the UTF-8 of the whole, which is
+// the decoded text's.
+void TestUtf8::mixedTextInPieces()
+{
+    const QByteArray bytes("caf\xC3\xA9 \xE9t\xE9 \xE2\x82\xAC \xF0\x9F\x98\x80 \xE2\x82 \xC3");
+    const QString whole = QString::fromUtf16(u"café été € 😀 â‚ Ã");
+    QCOMPARE(decodeMixedText(bytes), whole);
+    for (qsizetype pieceSize = 1; pieceSize <= 5; ++pieceSize) {
+        QByteArray utf8;
+        QByteArray pending;
+        for (qsizetype at = 0; at < bytes.size(); at += pieceSize) {
+            pending += bytes.sliced(at, qMin(pieceSize, bytes.size() - at));
+            const bool final = at + pieceSize >= bytes.size();
+            QByteArray out(3 * pending.size(), Qt::Uninitialized);
+            qsizetype used = 0;
+            out.truncate(mixedTextToUtf8(pending, final, out.data(), &used));
+            utf8 += out;
+            pending.remove(0, used);
+        }
+        QVERIFY(pending.isEmpty());
+        QCOMPARE(QString::fromUtf8(utf8), whole);
+    }
 }
 
 QTEST_GUILESS_MAIN(TestUtf8)

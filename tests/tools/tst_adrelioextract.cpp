@@ -120,6 +120,10 @@ void TestAdrelioExtract::encodings_data()
     QTest::newRow("Windows-1252, no mark") << QByteArray("x\xE9@y \xE2\x82@z \x9C\x80@f")
                                            << QByteArray("x\xC3\xA9@y\n\xC3\xA2\xE2\x80\x9A@z\n"
                                                          "\xC5\x93\xE2\x82\xAC@f\n");
+    // UTF-8 with one Windows-1252 byte pasted in: each keeps its own characters.
+    QTest::newRow("UTF-8 and Windows-1252 mixed")
+            << QByteArray("fran\xC3\xA7ois@soci\xC3\xA9t\xC3\xA9.fr \xE9lodie@exemple.fr")
+            << QByteArray("fran\xC3\xA7ois@soci\xC3\xA9t\xC3\xA9.fr\n\xC3\xA9lodie@exemple.fr\n");
     QTest::newRow("ill-formed after mark") << QByteArray("\xEF\xBB\xBFx\xE9@y")
                                            << QByteArray("x\xEF\xBF\xBD@y\n");
     QTest::newRow("NUL is a blank") << QByteArray("a@b\0c@d", 7) << QByteArray("a@b\nc@d\n");
@@ -198,6 +202,9 @@ void TestAdrelioExtract::streams_data()
             << u"\"$0\" <(printf 'x y@z\\n\"a b@c\"')"_s << QByteArray("y@z\na b@c\n");
     QTest::newRow("process substitution, UTF-16 mark")
             << u"\"$0\" <(printf '\\377\\376a\\000@\\000b\\000')"_s << QByteArray("a@b\n");
+    QTest::newRow("pipe, UTF-8 and Windows-1252 mixed")
+            << u"printf '\\351t\\351@x.fr fran\\303\\247ois@soci\\303\\251t\\303\\251.fr' | \"$0\""_s
+            << QByteArray("\xC3\xA9t\xC3\xA9@x.fr\nfran\xC3\xA7ois@soci\xC3\xA9t\xC3\xA9.fr\n");
     QTest::newRow("pipe, then a file")
             << u"printf 'p@q' | \"$0\" - /dev/null -"_s << QByteArray("p@q\n");
 }

@@ -113,9 +113,18 @@ void TestTextFile::load_data()
             << QByteArray("Andr\xE9 <andr\xE9@ex.fr> \x9C\x80 \x81\x8D\x8F\x90\x9D")
             << TextEncoding::Windows1252
             << QString::fromUtf16(u"André <andré@ex.fr> œ€ \u0081\u008D\u008F\u0090\u009D");
+    // A UTF-8 file with one Windows-1252 byte pasted in keeps its UTF-8 characters.
     QTest::newRow("UTF-8 and Windows-1252 mixed")
             << QByteArray("d\xC3\xA9j\xC3\xA0 caf\xE9\r\n") << TextEncoding::Windows1252
-            << QString::fromUtf16(u"dÃ©jÃ\u00A0 café\n");
+            << QString::fromUtf16(u"déjà café\n");
+    QTest::newRow("mixed: UTF-8 address beside a Windows-1252 one")
+            << QByteArray("fran\xC3\xA7ois@soci\xC3\xA9t\xC3\xA9.fr \xE9lodie@exemple.fr")
+            << TextEncoding::Windows1252
+            << QString::fromUtf16(u"françois@société.fr élodie@exemple.fr");
+    QTest::newRow("mixed: overlong, surrogate and cut sequences are Windows-1252")
+            << QByteArray("\xC0\xAF \xED\xA0\x80 \xF0\x9F\x98\x80 \xE2\x82")
+            << TextEncoding::Windows1252
+            << QString::fromUtf16(u"À¯ í\u00A0€ 😀 â‚");
     QTest::newRow("one byte FF has no mark")
             << QByteArray("\xFF") << TextEncoding::Windows1252 << QString::fromUtf16(u"ÿ");
     QTest::newRow("cut UTF-8 mark is no mark")
