@@ -9,6 +9,7 @@
 #include "app/tooltipstyle.h"
 #include "app/windowplacement.h"
 #include "base/fileerrors.h"
+#include "documents/documentreader.h"
 #include "drop/filedroptarget.h"
 #include "extract/extraction.h"
 #include "settings/identity.h"
@@ -73,6 +74,17 @@ bool fileExistsAt(const QString &fileName)
 TextEncoding savedEncoding(TextEncoding loaded)
 {
     return loaded == TextEncoding::Windows1252 ? TextEncoding::System : loaded;
+}
+
+// A text file by its mark, a document (an office file, a PDF, a mail, an archive) by its
+// reader, which gives its text as UTF-8 in the system encoding: the list that comes from
+// it is saved as UTF-8 with its mark.
+RawTextFile readListFile(const QString &fileName, const Progress &progress)
+{
+    const DocumentKind kind = DocumentReader::kindOfFile(fileName);
+    if (kind == DocumentKind::Text)
+        return readTextFile(fileName, progress);
+    return DocumentReader::readFile(fileName, kind, progress);
 }
 
 // One progress run for two steps: the first reports in its first half, the second in the
@@ -361,7 +373,7 @@ void MainWindow::loadFile(const QString &fileName, ReplaceMode mode,
     ProgressGuard guard(this);
     if (!m_autoExtractEntry->isChecked()) {
         const Progress progress = guard.step(readingLabel);
-        RawTextFile file = readTextFile(fileName, halfOf(progress, 0));
+        RawTextFile file = readListFile(fileName, halfOf(progress, 0));
         QStringList paragraphs = decodeParagraphs(file, halfOf(progress, 1));
         m_listEncoding = savedEncoding(file.encoding);
         file = RawTextFile();
@@ -371,7 +383,7 @@ void MainWindow::loadFile(const QString &fileName, ReplaceMode mode,
         return;
     }
 
-    RawTextFile file = readTextFile(fileName, guard.step(readingLabel));
+    RawTextFile file = readListFile(fileName, guard.step(readingLabel));
     const QStringList addresses =
             addressesInFile(file, guard.step(extractingLabel), extractionOptions());
     if (remember) {

@@ -75,8 +75,8 @@ TextInput::TextInput(const QString &fileName)
         ::fcntl(m_fd, F_SETPIPE_SZ, pipeSize);
 }
 
-TextInput::TextInput(int fd, bool ownsFd, const QString &fileName)
-    : m_fd(fd), m_ownsFd(ownsFd), m_fileName(fileName)
+TextInput::TextInput(int fd, bool ownsFd, const QString &fileName, QByteArray head)
+    : m_fd(fd), m_ownsFd(ownsFd), m_fileName(fileName), m_head(std::move(head))
 {
     struct stat status;
     m_regularFile = ::fstat(m_fd, &status) == 0 && S_ISREG(status.st_mode);
@@ -99,6 +99,11 @@ TextInput TextInput::standardInput()
     return TextInput(STDIN_FILENO, false, QString());
 }
 
+TextInput TextInput::stream(int fd, bool ownsFd, const QString &fileName, QByteArray head)
+{
+    return TextInput(fd, ownsFd, fileName, std::move(head));
+}
+
 TextInput::TextInput(TextInput &&other) noexcept
     : m_fd(std::exchange(other.m_fd, -1)),
       m_ownsFd(std::exchange(other.m_ownsFd, false)),
@@ -111,7 +116,8 @@ TextInput::TextInput(TextInput &&other) noexcept
       m_pieceSize(other.m_pieceSize),
       m_started(other.m_started),
       m_encoding(other.m_encoding),
-      m_start(std::move(other.m_start))
+      m_start(std::move(other.m_start)),
+      m_head(std::move(other.m_head))
 {
 }
 
@@ -229,6 +235,12 @@ qsizetype TextInput::readAt(char *buffer, qsizetype size, qint64 offset)
 
 qsizetype TextInput::readRaw(char *buffer, qsizetype size)
 {
+    if (!m_head.isEmpty()) {
+        const qsizetype count = qMin(size, m_head.size());
+        std::memcpy(buffer, m_head.constData(), size_t(count));
+        m_head.remove(0, count);
+        return count;
+    }
     if (m_fd < 0) {
         const qsizetype count = std::min({size, m_pieceSize, m_memory.size() - m_memoryOffset});
         std::memcpy(buffer, m_memory.constData() + m_memoryOffset, size_t(count));

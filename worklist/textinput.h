@@ -24,6 +24,10 @@ public:
     explicit TextInput(QByteArray bytes);
     // Standard input; it stays open.
     static TextInput standardInput();
+    // A stream whose first bytes, head, were read already (to tell what it holds): they
+    // come before the rest of fd, which is closed at the end when ownsFd. fileName names
+    // it in messages; empty for standard input.
+    static TextInput stream(int fd, bool ownsFd, const QString &fileName, QByteArray head);
 
     TextInput(TextInput &&other) noexcept;
     TextInput &operator=(TextInput &&) = delete;
@@ -46,7 +50,7 @@ public:
     qsizetype readAt(char *buffer, qsizetype size, qint64 offset);
 
 private:
-    TextInput(int fd, bool ownsFd, const QString &fileName);
+    TextInput(int fd, bool ownsFd, const QString &fileName, QByteArray head = {});
 
     qsizetype readRaw(char *buffer, qsizetype size);
     bool bodyIsUtf8();
@@ -64,4 +68,5 @@ private:
     bool m_started = false;
     TextEncoding m_encoding = TextEncoding::System;
     QByteArray m_start;
+    QByteArray m_head;
 };

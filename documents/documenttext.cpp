@@ -1,0 +1,70 @@
+#include "documents/documenttext.h"
+
+namespace {
+
+constexpr qint64 maxText = qint64(2) << 30;
+constexpr qint64 ratioFloor = 100'000'000;
+constexpr qint64 maxRatio = 1000;
+
+} // namespace
+
+DocumentText::DocumentText(qint64 inputSize, const Progress &progress)
+    : m_inputSize(inputSize), m_progress(progress)
+{
+}
+
+void DocumentText::appendLine(QStringView line)
+{
+    m_text += line.toUtf8();
+    m_text += '\n';
+    checkSize();
+}
+
+void DocumentText::appendUtf8(QByteArrayView utf8)
+{
+    m_text += utf8;
+    checkSize();
+}
+
+void DocumentText::endLine()
+{
+    if (!m_text.isEmpty() && !m_text.endsWith('\n'))
+        m_text += '\n';
+}
+
+void DocumentText::countInflated(qint64 bytes)
+{
+    m_inflated += bytes;
+    checkSize();
+}
+
+void DocumentText::setInputSize(qint64 size)
+{
+    m_inputSize = size;
+}
+
+void DocumentText::reportProgress(qint64 done) const
+{
+    reportProgress(done, qMax(done, m_inputSize));
+}
+
+void DocumentText::reportProgress(qint64 done, qint64 total) const
+{
+    if (m_depth <= 1)
+        ::reportProgress(m_progress, done, total);
+}
+
+QByteArray DocumentText::take()
+{
+    return std::move(m_text);
+}
+
+void DocumentText::checkSize() const
+{
+    const qint64 size = m_text.size();
+    if (size > maxText)
+        throw DocumentFailure{DocumentFault::TooLarge};
+    const qint64 largest = qMax(size, m_inflated);
+    if (largest > ratioFloor && largest / maxRatio > m_inputSize)
+        throw DocumentFailure{DocumentFault::TooLarge};
+}
