@@ -3,10 +3,13 @@
 # this machine lacks. Usage: scripts/deps.sh [build|test|package|bench|screenshot]
 set -e
 
-packages="cmake g++ make qt6-base-dev qt6-base-dev-tools qt6-translations-l10n libgl-dev fonts-dejavu-core"
+# The documents' readers: libarchive (zips, compressed files, tar), GMime (mail) and Qt's
+# PDF module, found through pkg-config.
+packages="cmake g++ make pkg-config qt6-base-dev qt6-base-dev-tools qt6-translations-l10n libgl-dev fonts-dejavu-core libarchive-dev libgmime-3.0-dev qt6-pdf-dev"
 case "${1:-build}" in
     # dpkg-dev: dpkg-shlibdeps, which CPack runs for the Debian package's Depends.
-    test) packages="$packages xvfb xdotool xclip x11-utils openbox desktop-file-utils clang libclang-rt-14-dev dpkg-dev" ;;
+    # qpdf encrypts a PDF, zip makes the workbook of the real window's test.
+    test) packages="$packages xvfb xdotool xclip x11-utils openbox desktop-file-utils clang libclang-rt-14-dev dpkg-dev qpdf zip" ;;
     package) packages="$packages dpkg-dev" ;;
     bench) packages="$packages ripgrep grep time" ;;
     screenshot) packages="$packages xvfb xdotool imagemagick openbox x11-utils" ;;

@@ -25,7 +25,7 @@ ctest --preset sanitize || failed="$failed sanitized-tests"
 
 # New inputs go to a scratch corpus, the committed seeds stay as they are; a failing
 # input is kept in build-asan/fuzz-work/.
-for target in fuzz_splitter fuzz_decode fuzz_ini fuzz_integertext fuzz_textarea; do
+for target in fuzz_splitter fuzz_decode fuzz_ini fuzz_integertext fuzz_textarea fuzz_zip fuzz_pdf fuzz_mime; do
     work=build-asan/fuzz-work/$target
     mkdir -p "$work"
     echo "Fuzzing $target for 20 s"

@@ -18,4 +18,18 @@ if ! echo "$out" | grep -Eq "app/mainwindow\.h.*(No such file|not found)"; then
     echo "the build failed, but not for the missing header" >&2
     exit 1
 fi
-echo "the window's header is out of reach of the working list"
+if ! out=$(cmake --build "$build" --target layering_documents_allowed 2>&1); then
+    echo "$out"
+    echo "a document reader's source that includes its own and the working list's headers does not build" >&2
+    exit 1
+fi
+if out=$(cmake --build "$build" --target layering_documents_violation 2>&1); then
+    echo "a document reader's source that includes the extraction's header builds" >&2
+    exit 1
+fi
+if ! echo "$out" | grep -Eq "extract/extraction\.h.*(No such file|not found)"; then
+    echo "$out"
+    echo "the build failed, but not for the missing header" >&2
+    exit 1
+fi
+echo "the window's header is out of reach of the working list, the extraction's of the documents' readers"

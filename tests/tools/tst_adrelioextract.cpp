@@ -1,5 +1,6 @@
 #include "base/fileerrors.h"
 #include "support/plainpaths.h"
+#include "support/documentfiles.h"
 #include "support/testsupport.h"
 #include "worklist/textfile.h"
 
@@ -49,6 +50,15 @@ private slots:
     void unknownOption();
     void endOfOptions();
     void writeFailure();
+    void helpWriteFailure();
+    void version();
+    void documents_data();
+    void documents();
+    void badDocuments_data();
+    void badDocuments();
+    void documentStreams_data();
+    void documentStreams();
+    void folderInNameOrder();
     void hugeSingleLine();
 
 private:
@@ -297,7 +307,6 @@ void TestAdrelioExtract::unreadableFileIsSkipped_data()
     QTest::addColumn<int>("error");
 
     QTest::newRow("missing") << u"missing.txt"_s << ENOENT;
-    QTest::newRow("directory") << u"folder"_s << EISDIR;
 }
 
 void TestAdrelioExtract::unreadableFileIsSkipped()
@@ -412,6 +421,134 @@ void TestAdrelioExtract::hugeSingleLine()
     QCOMPARE(result.exitCode, 0);
     QCOMPARE(result.out.size(), addresses.size());
     QVERIFY(result.out == addresses);
+}
+
+void TestAdrelioExtract::helpWriteFailure()
+{
+    if (!QFile::exists(u"/dev/full"_s))
+        QSKIP("/dev/full is needed to make writes fail");
+    for (const QString &option : {u"--help"_s, u"--version"_s}) {
+        const Result result = run({option}, {}, u"/dev/full"_s);
+        QCOMPARE(result.exitCode, 1);
+        QCOMPARE(result.err, "adrelio-extract : " + writeErrorMessage().toUtf8() + ". "
+                                     + systemErrorText(ENOSPC).toUtf8() + '\n');
+    }
+}
+
+void TestAdrelioExtract::version()
+{
+    const Result result = run({u"--version"_s});
+    QCOMPARE(result.exitCode, 0);
+    QVERIFY(result.out.startsWith("adrelio-extract 1."));
+}
+
+// Every kind gives exactly the addresses it holds, whatever its name.
+void TestAdrelioExtract::documents_data()
+{
+    QTest::addColumn<QByteArray>("document");
+    QTest::addColumn<QByteArray>("addresses");
+
+    QTest::newRow("xlsx") << xlsxOf({{{u"Nom"_s, u"jean@exemple.fr"_s}, {u"inline:Marie <marie@exemple.fr>"_s}},
+                                     {{u"JEAN@exemple.fr"_s, u"paul@exemple.fr"_s}}})
+                          << QByteArray("jean@exemple.fr\nmarie@exemple.fr\npaul@exemple.fr\n");
+    QTest::newRow("docx") << docxOf({{u"Écrire à jean.du"_s, u"pont@exemple.fr"_s}})
+                          << QByteArray("jean.dupont@exemple.fr\n");
+    QTest::newRow("pptx") << pptxOf({{u"(orateur@exemple.fr)"_s}}) << QByteArray("orateur@exemple.fr\n");
+    QTest::newRow("ods") << openDocumentOf(u"application/vnd.oasis.opendocument.spreadsheet"_s,
+                                           u"<table:table><table:table-row><table:table-cell>"
+                                           "<text:p>a@b.fr</text:p></table:table-cell>"
+                                           "</table:table-row></table:table>"_s)
+                         << QByteArray("a@b.fr\n");
+    QTest::newRow("pdf") << pdfOf({{u"jean@exemple.fr"_s}, {u"marie@asso.org"_s}})
+                         << QByteArray("jean@exemple.fr\nmarie@asso.org\n");
+    QTest::newRow("eml, QP soft break in an address")
+            << QByteArray("From: <a@exemple.fr>\nMIME-Version: 1.0\n"
+                          "Content-Type: text/plain; charset=utf-8\n"
+                          "Content-Transfer-Encoding: quoted-printable\n\n"
+                          "Voir ion-spor=\ntive@club.fr\n")
+            << QByteArray("a@exemple.fr\nion-sportive@club.fr\n");
+    QTest::newRow("gzip of a CSV") << compressedOf("n;m\nx;\xE9lodie@exemple.fr\n")
+                                   << QByteArray("x;\xC3\xA9lodie@exemple.fr\n");
+    QTest::newRow("zip of a docx") << zipOf({{u"a.docx"_s, docxOf({{u"z@y.fr"_s}})}})
+                                   << QByteArray("z@y.fr\n");
+}
+
+void TestAdrelioExtract::documents()
+{
+    QFETCH(QByteArray, document);
+    QFETCH(QByteArray, addresses);
+
+    const Result result = run({u"--clean"_s, u"--unique"_s, writeFile(m_dir.path(), u"document.txt"_s, document)});
+    QCOMPARE(result.err, QByteArray());
+    QCOMPARE(result.exitCode, 0);
+    QCOMPARE(result.out, addresses);
+}
+
+// A document that cannot be read gives its message and exit 1; the files after it are
+// still read.
+void TestAdrelioExtract::badDocuments_data()
+{
+    QTest::addColumn<QByteArray>("document");
+    QTest::addColumn<QString>("reason");
+
+    const QByteArray docx = docxOf({{u"a@b.fr"_s}});
+    QTest::newRow("truncated docx") << docx.first(docx.size() / 2) << u"fichier endommagé"_s;
+    QTest::newRow("encrypted PDF") << encryptedPdfOf(pdfOf({{u"a@b.fr"_s}}))
+                                   << u"document protégé par un mot de passe"_s;
+    QTest::newRow("bomb") << compressedOf(QByteArray(150'000'000, 'x'))
+                          << u"archive trop volumineuse une fois décompressée"_s;
+}
+
+void TestAdrelioExtract::badDocuments()
+{
+    QFETCH(QByteArray, document);
+    QFETCH(QString, reason);
+
+    const QString bad = writeFile(m_dir.path(), u"bad.docx"_s, document);
+    const QString after = writeFile(m_dir.path(), u"after.txt"_s, "a@after");
+    const Result result = run({bad, after});
+    QCOMPARE(result.exitCode, 1);
+    QCOMPARE(result.out, QByteArray("a@after\n"));
+    QCOMPARE(QString::fromUtf8(result.err),
+             u"adrelio-extract : Impossible de lire le document \"%1\". %2\n"_s.arg(bad, reason));
+}
+
+// Pipes are told by their first bytes as files are.
+void TestAdrelioExtract::documentStreams_data()
+{
+    QTest::addColumn<QByteArray>("input");
+    QTest::addColumn<QByteArray>("addresses");
+
+    QTest::newRow("gzip") << compressedOf("x y@z.fr\n") << QByteArray("y@z.fr\n");
+    QTest::newRow("mbox") << QByteArray("From a@b.fr Mon Jan  1 00:00:00 2024\nFrom: a@b.fr\n\nc@d.fr\n")
+                          << QByteArray("a@b.fr\nc@d.fr\n");
+    QTest::newRow("xlsx") << xlsxOf({{{u"q@r.fr"_s}}}) << QByteArray("q@r.fr\n");
+    QTest::newRow("text that starts like headers")
+            << QByteArray("Note: a@b.fr\n") << QByteArray("a@b.fr\n");
+}
+
+void TestAdrelioExtract::documentStreams()
+{
+    QFETCH(QByteArray, input);
+    QFETCH(QByteArray, addresses);
+
+    const Result result = run({u"--clean"_s}, input);
+    QCOMPARE(result.err, QByteArray());
+    QCOMPARE(result.exitCode, 0);
+    QCOMPARE(result.out, addresses);
+}
+
+void TestAdrelioExtract::folderInNameOrder()
+{
+    const QString folder = m_dir.filePath(u"dossier"_s);
+    QVERIFY(QDir(folder).mkpath(u"b/c"_s));
+    writeFile(folder, u"c.txt"_s, "3@c");
+    writeFile(folder, u"a.txt"_s, "1@a");
+    writeFile(folder + u"/b"_s, u"z.gz"_s, compressedOf("2@z"));
+    writeFile(folder + u"/b/c"_s, u"d.txt"_s, "2@d");
+    const Result result = run({folder});
+    QCOMPARE(result.exitCode, 0);
+    QCOMPARE(result.out, QByteArray("1@a\n2@d\n2@z\n3@c\n"));
 }
 
 QTEST_GUILESS_MAIN(TestAdrelioExtract)
