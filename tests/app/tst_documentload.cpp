@@ -44,12 +44,12 @@ void TestDocumentLoad::lines_data()
 
     const QByteArray xlsx = xlsxOf({{{u"Nom"_s, u"Adresse"_s}, {u"Élodie"_s, u"élodie@exemple.fr"_s}}});
     QTest::newRow("xlsx, lines") << xlsx << false << u"Nom\tAdresse\nÉlodie\télodie@exemple.fr\n"_s;
-    QTest::newRow("xlsx, extracted") << xlsx << true << u"élodie@exemple.fr"_s;
+    QTest::newRow("xlsx, extracted") << xlsx << true << u"élodie@exemple.fr\n"_s;
     const QByteArray eml = "From: =?UTF-8?Q?Fran=C3=A7ois?= <f@exemple.fr>\nMIME-Version: 1.0\n"
                            "Content-Type: text/plain; charset=iso-8859-1\n"
                            "Content-Transfer-Encoding: quoted-printable\n\nsoci=E9t=\n=E9@ex.fr\n";
     QTest::newRow("eml, lines") << eml << false << u"From: François <f@exemple.fr>\nsociété@ex.fr\n\n"_s;
-    QTest::newRow("eml, extracted") << eml << true << u"<f@exemple.fr>\nsociété@ex.fr"_s;
+    QTest::newRow("eml, extracted") << eml << true << u"<f@exemple.fr>\nsociété@ex.fr\n"_s;
 }
 
 void TestDocumentLoad::lines()

@@ -16,6 +16,7 @@ QStringList folderEntries(const QString &folder);
 // The same bytes for the same seed on every run.
 QByteArray randomBytes(qsizetype size, quint32 seed);
 
-// The text that a file without a byte-order mark shows once loaded: UTF-8, or Windows-1252
-// when the bytes are not UTF-8, each CR LF, lone CR and lone LF one break, U+0000 a space.
+// The text that a file without a byte-order mark shows once loaded: UTF-8, or, when the
+// bytes are not all UTF-8, each UTF-8 sequence as UTF-8 and every other byte as
+// Windows-1252; each CR LF, lone CR and lone LF one break, U+0000 a space.
 QString loadedText(const QByteArray &bytes);
