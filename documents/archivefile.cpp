@@ -86,6 +86,14 @@ bool ArchiveFile::nextEntry()
     return true;
 }
 
+void ArchiveFile::moveToEntry(qsizetype index)
+{
+    for (qsizetype i = 0; i <= index; ++i) {
+        if (!nextEntry())
+            damaged();
+    }
+}
+
 QString ArchiveFile::entryName() const
 {
     const char *name = archive_entry_pathname_utf8(m_entry);

@@ -27,6 +27,8 @@ public:
 
     // Moves to the next entry; false after the last.
     bool nextEntry();
+    // Moves to the entry that comes index entries after the first.
+    void moveToEntry(qsizetype index);
     QString entryName() const;
     bool entryIsFile() const;
 

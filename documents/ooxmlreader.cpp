@@ -46,14 +46,6 @@ int columnOf(QStringView reference)
     return i > 0 ? column - 1 : -1;
 }
 
-void chopTrailing(QString &line, QStringView characters)
-{
-    qsizetype end = line.size();
-    while (end > 0 && characters.contains(line[end - 1]))
-        --end;
-    line.truncate(end);
-}
-
 } // namespace
 
 OoxmlReader::OoxmlReader(const DocumentSource &source, const QStringList &entries,
@@ -69,10 +61,7 @@ void OoxmlReader::withPart(const QString &part, Read read)
     if (index < 0)
         return;
     ArchiveFile archive(m_source, ArchiveFile::Format::Zip, m_text);
-    for (qsizetype i = 0; i <= index; ++i) {
-        if (!archive.nextEntry())
-            throw DocumentFailure{DocumentFault::Damaged};
-    }
+    archive.moveToEntry(index);
     XmlPart xml(archive);
     read(xml);
 }

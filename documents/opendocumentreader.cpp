@@ -10,14 +10,6 @@ const QString tableNamespace = QStringLiteral("urn:oasis:names:tc:opendocument:x
 // A text:s stands for at most this many spaces here.
 constexpr int maxSpaces = 1000;
 
-void chopTrailing(QString &line, QStringView characters)
-{
-    qsizetype end = line.size();
-    while (end > 0 && characters.contains(line[end - 1]))
-        --end;
-    line.truncate(end);
-}
-
 } // namespace
 
 OpenDocumentReader::OpenDocumentReader(const DocumentSource &source, const QStringList &entries,
@@ -37,10 +29,7 @@ void OpenDocumentReader::read()
     if (index < 0)
         throw DocumentFailure{DocumentFault::Damaged};
     ArchiveFile archive(m_source, ArchiveFile::Format::Zip, m_text);
-    for (qsizetype i = 0; i <= index; ++i) {
-        if (!archive.nextEntry())
-            throw DocumentFailure{DocumentFault::Damaged};
-    }
+    archive.moveToEntry(index);
     XmlPart part(archive);
     QString line;
     int paragraphs = 0;

@@ -6,6 +6,14 @@ constexpr qsizetype blockSize = 64 * 1024;
 
 } // namespace
 
+void chopTrailing(QString &line, QStringView characters)
+{
+    qsizetype end = line.size();
+    while (end > 0 && characters.contains(line[end - 1]))
+        --end;
+    line.truncate(end);
+}
+
 XmlPart::XmlPart(ArchiveFile &archive)
     : m_archive(archive), m_block(blockSize, Qt::Uninitialized)
 {

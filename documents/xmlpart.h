@@ -7,6 +7,10 @@
 // The XML of the archive entry that archive stands at, parsed as it is inflated, a block
 // at a time, so that a large part is never held whole. Throws DocumentFailure Damaged on
 // XML that is not well-formed or that ends too early.
+// Cuts the characters that end a line of a paragraph or a table row (the blanks and
+// tabs of empty cells).
+void chopTrailing(QString &line, QStringView characters);
+
 class XmlPart
 {
 public:
