@@ -24,7 +24,9 @@ cmake --build --preset sanitize --parallel "$jobs"
 ctest --preset sanitize || failed="$failed sanitized-tests"
 
 # New inputs go to a scratch corpus, the committed seeds stay as they are; a failing
-# input is kept in build-asan/fuzz-work/.
+# input is kept in build-asan/fuzz-work/. Leaks are checked as in the suite, past the
+# same suppressions of system libraries.
+export LSAN_OPTIONS="suppressions=$PWD/tests/lsan.supp:print_suppressions=0"
 for target in fuzz_splitter fuzz_decode fuzz_ini fuzz_integertext fuzz_textarea fuzz_zip fuzz_pdf fuzz_mime; do
     work=build-asan/fuzz-work/$target
     mkdir -p "$work"

@@ -325,21 +325,30 @@ QByteArray openDocumentOf(const QString &mimetype, const QString &body)
 
 QByteArray pdfOf(const QList<QStringList> &pages)
 {
+    QList<QByteArray> contents;
+    for (const QStringList &lines : pages) {
+        QByteArray content = "BT /F1 12 Tf 72 720 Td 16 TL";
+        for (const QString &line : lines)
+            content += " (" + line.toLatin1() + ") '";
+        content += " ET";
+        contents.append(content);
+    }
+    return pdfOfContents(contents);
+}
+
+QByteArray pdfOfContents(const QList<QByteArray> &contents)
+{
     QList<QByteArray> objects;
     objects.append("<< /Type /Catalog /Pages 2 0 R >>");
     QByteArray kids;
-    for (qsizetype i = 0; i < pages.size(); ++i)
+    for (qsizetype i = 0; i < contents.size(); ++i)
         kids += QByteArray::number(3 + 2 * i) + " 0 R ";
-    objects.append("<< /Type /Pages /Kids [" + kids + "] /Count " + QByteArray::number(pages.size()) + " >>");
-    const QByteArray font = QByteArray::number(3 + 2 * pages.size());
-    for (qsizetype i = 0; i < pages.size(); ++i) {
-        QByteArray content = "BT /F1 12 Tf 72 720 Td 16 TL";
-        for (const QString &line : pages[i])
-            content += " (" + line.toLatin1() + ") '";
-        content += " ET";
+    objects.append("<< /Type /Pages /Kids [" + kids + "] /Count " + QByteArray::number(contents.size()) + " >>");
+    const QByteArray font = QByteArray::number(3 + 2 * contents.size());
+    for (qsizetype i = 0; i < contents.size(); ++i) {
         objects.append("<< /Type /Page /Parent 2 0 R /MediaBox [0 0 612 792] /Resources << /Font << /F1 "
                        + font + " 0 R >> >> /Contents " + QByteArray::number(4 + 2 * i) + " 0 R >>");
-        objects.append("<< /Length " + QByteArray::number(content.size()) + " >>\nstream\n" + content
+        objects.append("<< /Length " + QByteArray::number(contents[i].size()) + " >>\nstream\n" + contents[i]
                        + "\nendstream");
     }
     objects.append("<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica /Encoding /WinAnsiEncoding >>");

@@ -35,5 +35,8 @@ QByteArray openDocumentOf(const QString &mimetype, const QString &body);
 
 // A PDF of the pages, each given as its lines of Latin-1 text in Helvetica.
 QByteArray pdfOf(const QList<QStringList> &pages);
+// A PDF whose pages hold these content streams as they are, with a sound page tree and
+// cross-reference table around them; F1 is Helvetica.
+QByteArray pdfOfContents(const QList<QByteArray> &contents);
 // The PDF encrypted by qpdf with a user password; empty when qpdf cannot be run.
 QByteArray encryptedPdfOf(const QByteArray &pdf);
