@@ -83,6 +83,10 @@ bool ArchiveFile::nextEntry()
         return false;
     if (result < ARCHIVE_WARN)
         damaged();
+    // The first bytes named a compression or a tar that no reader of libarchive took (a
+    // file cut inside its header): the raw reader would give those bytes themselves.
+    if (archive_format(m_archive) == ARCHIVE_FORMAT_RAW && archive_filter_count(m_archive) <= 1)
+        damaged();
     return true;
 }
 

@@ -187,6 +187,10 @@ void TestDocuments::failures_data()
     QTest::newRow("truncated zip") << docx.first(docx.size() / 2) << damaged;
     const QByteArray gzip = compressedOf(tarOf({{u"a.csv"_s, csv.repeated(5000)}}));
     QTest::newRow("truncated tar.gz") << gzip.first(gzip.size() / 2) << damaged;
+    // The trailer holds the text's CRC and size; the header alone leaves nothing to inflate.
+    const QByteArray shortGzip = compressedOf("a@b.fr\n");
+    QTest::newRow("gzip cut in its trailer") << shortGzip.first(shortGzip.size() - 2) << damaged;
+    QTest::newRow("gzip cut in its header") << shortGzip.first(6) << damaged;
     QTest::newRow("damaged XML")
             << openDocumentOf(u"application/vnd.oasis.opendocument.text"_s, u"<text:p>a@b.fr"_s)
             << damaged;
