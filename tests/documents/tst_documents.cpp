@@ -140,6 +140,9 @@ void TestDocuments::text_data()
             << pdfOf({{u"Programme du club"_s, u"contact : jean@exemple.fr"_s},
                       {u"Page deux"_s, u"marie@asso.org"_s}})
             << QByteArray("Programme du club\ncontact : jean@exemple.fr\nPage deux\nmarie@asso.org\n");
+    QTest::newRow("pdf that forbids copying, without a password")
+            << encryptedPdfOf(pdfOf({{u"jean@exemple.fr"_s}}), QString())
+            << QByteArray("jean@exemple.fr\n");
     QTest::newRow("eml: RFC 2047 headers, QP soft break, base64 HTML, image left out")
             << mail << mailText;
     QTest::newRow("mbox: two messages")

@@ -367,7 +367,7 @@ QByteArray pdfOfContents(const QList<QByteArray> &contents)
     return pdf;
 }
 
-QByteArray encryptedPdfOf(const QByteArray &pdf)
+QByteArray encryptedPdfOf(const QByteArray &pdf, const QString &userPassword)
 {
     QTemporaryDir dir;
     QFile in(dir.filePath(QStringLiteral("in.pdf")));
@@ -376,8 +376,9 @@ QByteArray encryptedPdfOf(const QByteArray &pdf)
     in.close();
     const QString out = dir.filePath(QStringLiteral("out.pdf"));
     QProcess qpdf;
-    qpdf.start(QStringLiteral("qpdf"), {QStringLiteral("--encrypt"), QStringLiteral("secret"),
+    qpdf.start(QStringLiteral("qpdf"), {QStringLiteral("--encrypt"), userPassword,
                                         QStringLiteral("owner"), QStringLiteral("256"),
+                                        QStringLiteral("--print=none"), QStringLiteral("--extract=n"),
                                         QStringLiteral("--"), in.fileName(), out});
     if (!qpdf.waitForFinished(60000) || qpdf.exitCode() != 0)
         return {};
