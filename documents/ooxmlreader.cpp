@@ -98,7 +98,7 @@ void OoxmlReader::read()
         }
     }
     if (!workbook.isEmpty()) {
-        const QStringList shared = strings.isEmpty() ? QStringList() : sharedStrings(strings);
+        const SharedStrings shared = strings.isEmpty() ? SharedStrings() : sharedStrings(strings);
         for (const QString &sheet : orderedParts(workbook, u"sheet", sheets))
             readSheet(sheet, shared);
     } else if (!presentation.isEmpty()) {
@@ -164,19 +164,24 @@ QStringList OoxmlReader::orderedParts(const QString &mainPart, QStringView listE
     return ordered + parts;
 }
 
-// Each <si> one string: its <t> texts joined, without the phonetic runs (<rPh>).
-QStringList OoxmlReader::sharedStrings(const QString &name)
+QByteArrayView OoxmlReader::SharedStrings::value(qsizetype index) const
 {
-    QStringList strings;
+    if (index < 0 || index >= ends.size())
+        return {};
+    const qsizetype start = index > 0 ? ends[index - 1] : 0;
+    return QByteArrayView(text).sliced(start, ends[index] - start);
+}
+
+// Each <si> one string: its <t> texts joined, without the phonetic runs (<rPh>).
+OoxmlReader::SharedStrings OoxmlReader::sharedStrings(const QString &name)
+{
+    SharedStrings strings;
     withPart(name, [&](XmlPart &part) {
-        QString current;
         bool inText = false;
         int phonetic = 0;
         while (part.next()) {
-            if (part.isStart(u"si")) {
-                current.clear();
-            } else if (part.isEnd(u"si")) {
-                strings.append(current);
+            if (part.isEnd(u"si")) {
+                strings.ends.append(strings.text.size());
             } else if (part.isStart(u"rPh")) {
                 ++phonetic;
             } else if (part.isEnd(u"rPh")) {
@@ -186,19 +191,20 @@ QStringList OoxmlReader::sharedStrings(const QString &name)
             } else if (part.isEnd(u"t")) {
                 inText = false;
             } else if (inText && part.xml().isCharacters()) {
-                current += part.xml().text();
+                strings.text += part.xml().text().toUtf8();
             }
         }
     });
     return strings;
 }
 
-void OoxmlReader::readSheet(const QString &name, const QStringList &strings)
+// Each row is built as UTF-8, where the shared strings are already.
+void OoxmlReader::readSheet(const QString &name, const SharedStrings &strings)
 {
     withPart(name, [&](XmlPart &part) {
-        QString line;
+        QByteArray line;
         int nextColumn = 0;
-        QString type;
+        bool shared = false;
         int column = -1;
         QString value;
         bool inValue = false;
@@ -209,20 +215,27 @@ void OoxmlReader::readSheet(const QString &name, const QStringList &strings)
                 line.clear();
                 nextColumn = 0;
             } else if (part.isEnd(u"row")) {
-                chopTrailing(line, u"\t");
-                m_text.appendLine(line);
+                while (line.endsWith('\t'))
+                    line.chop(1);
+                line += '\n';
+                m_text.appendUtf8(line);
             } else if (part.isStart(u"c")) {
                 const QXmlStreamAttributes attributes = xml.attributes();
-                type = attributes.value(QLatin1String("t")).toString();
+                shared = attributes.value(QLatin1String("t")) == u"s";
                 column = columnOf(attributes.value(QLatin1String("r")));
                 value.clear();
             } else if (part.isEnd(u"c")) {
                 // Column k of a row follows k tabs: the cells left out are empty.
                 column = qMax(column, nextColumn);
-                line += QString(column - nextColumn + (nextColumn > 0 ? 1 : 0), u'\t');
-                bool isIndex = false;
-                const int index = value.toInt(&isIndex);
-                line += type == u"s" ? (isIndex ? strings.value(index) : QString()) : value;
+                line.append(column - nextColumn + (nextColumn > 0 ? 1 : 0), '\t');
+                if (shared) {
+                    bool isIndex = false;
+                    const int index = QStringView(value).toInt(&isIndex);
+                    if (isIndex)
+                        line += strings.value(index);
+                } else {
+                    line += value.toUtf8();
+                }
                 nextColumn = column + 1;
             } else if (part.isStart(u"rPh")) {
                 ++phonetic;

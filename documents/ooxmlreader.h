@@ -28,11 +28,21 @@ private:
         QString contentType;
     };
 
+    // A workbook's strings, as UTF-8 one after the other: ends[i] is where string i ends.
+    // Held so, they take as much memory as the text they give, once.
+    struct SharedStrings
+    {
+        QByteArray text;
+        QList<qsizetype> ends;
+
+        QByteArrayView value(qsizetype index) const;
+    };
+
     QList<Part> contentTypes();
     QStringList orderedParts(const QString &mainPart, QStringView listElement,
                              QStringList parts);
-    QStringList sharedStrings(const QString &part);
-    void readSheet(const QString &part, const QStringList &strings);
+    SharedStrings sharedStrings(const QString &part);
+    void readSheet(const QString &part, const SharedStrings &strings);
     void readParagraphs(const QString &part);
     // Runs read with an XmlPart over the entry named part; a part that is missing is
     // passed over.
