@@ -15,6 +15,8 @@
 // The window keeps its profile beside this program; it is removed before and after each
 // case, so that no case starts by reloading the file an earlier one dropped.
 
+#include "peakmemory.h"
+
 #include "app/errorbox.h"
 #include "app/mainwindow.h"
 #include "settings/profile.h"
@@ -68,18 +70,6 @@ void settle()
 {
     QCoreApplication::sendPostedEvents();
     QCoreApplication::processEvents();
-}
-
-qint64 peakResidentKb()
-{
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly | QIODevice::Text))
-        return -1;
-    for (const QByteArray &line : status.readAll().split('\n')) {
-        if (line.startsWith("VmHWM:"))
-            return line.mid(6).trimmed().split(' ').constFirst().toLongLong();
-    }
-    return -1;
 }
 
 struct Result

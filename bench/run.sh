@@ -27,11 +27,12 @@ extract=$build/adrelio-extract
 gencorpus=$build/bench/gencorpus
 benchwindow=$build/bench/benchwindow
 benchtextarea=$build/bench/benchtextarea
+benchdocument=$build/bench/benchdocument
 
 scripts/deps.sh bench
 cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release -DADRELIO_BUILD_TESTS=OFF \
     -DADRELIO_BUILD_BENCH=ON >/dev/null
-cmake --build "$build" --parallel "$(nproc)" --target adrelio-extract gencorpus benchwindow benchtextarea \
+cmake --build "$build" --parallel "$(nproc)" --target adrelio-extract gencorpus benchwindow benchtextarea benchdocument \
     >/dev/null
 
 # The sort follows the user's collation: measure it as a French user has it.
@@ -121,10 +122,24 @@ textAreaOnce() { # case
     count=
 }
 
+# One document read by benchdocument in a fresh process, which prints its own time and
+# peak, and the size of the text it gives (text, in bytes).
+documentOnce() { # file
+    if ! "$benchdocument" "$1" >"$tmp/line" 2>"$tmp/err"; then
+        cat "$tmp/err" >&2
+        exit 1
+    fi
+    sed -n 's/.* seconds=\([0-9.]*\).*/\1/p' "$tmp/line" >>"$tmp/walls"
+    sed -n 's/.* peak_kb=\([0-9]*\).*/\1/p' "$tmp/line" >>"$tmp/peaks"
+    text=$(sed -n 's/.* text_bytes=\([0-9]*\).*/\1/p' "$tmp/line")
+    count=$(sed -n 's/.* lines=\([0-9]*\).*/\1/p' "$tmp/line")
+}
+
 # Whether the awk condition $1 holds for the last measurement: t is its wall time, a the
-# reference's, k its peak in kB, b the bytes of its input.
+# reference's, k its peak in kB, b the bytes of its input, x the bytes of the text a
+# document gives.
 meets() {
-    awk -v t="$wall" -v a="$reference" -v k="$peak" -v b="$bytes" \
+    awk -v t="$wall" -v a="$reference" -v k="$peak" -v b="$bytes" -v x="${text:-0}" \
         "BEGIN { print ($1) ? \"yes\" : \"**no**\" }"
 }
 
@@ -207,6 +222,103 @@ done
 for shape in $shapes; do
     engineRows "$shape" 100M
 done
+
+# A mailbox of the mail corpus's lines, 20 to a message, each under the headers a mail
+# program writes, "From " lines in a body quoted as mbox does; it ends with the message
+# that passes 100 MB.
+mailboxOf() { # corpus
+    LC_ALL=C awk 'BEGIN { size = 0 }
+        NR % 20 == 1 {
+            if (size >= 100000000) exit
+            m = (NR - 1) / 20
+            header = sprintf("From sender%d@exemple.fr Mon Jan  1 00:00:00 2024\nFrom: Exp\303\251diteur %d <sender%d@exemple.fr>\nTo: dest%d@exemple.fr\nSubject: Message %d\nDate: Mon, 1 Jan 2024 00:00:00 +0100\nMessage-ID: <%d@exemple.fr>\nMIME-Version: 1.0\nContent-Type: text/plain; charset=utf-8\nContent-Transfer-Encoding: 8bit\n\n", m, m, m, m, m, m)
+            printf "%s", header
+            size += length(header)
+        }
+        { if ($0 ~ /^From /) { printf ">"; size++ } print; size += length($0) + 1 }
+        NR % 20 == 0 { print ""; size++ }' "$1"
+}
+
+# A workbook of 500,000 cells, five to a row, each a shared string of two of the mail
+# corpus's lines (about 20 MB zipped, 100 MB of XML), zipped as Excel lays it out.
+workbookFile() { # corpus
+    f=$corpus/workbook-500k.xlsx
+    if [ ! -f "$f" ] || [ "$1" -nt "$f" ]; then
+        parts=$tmp/workbook
+        mkdir -p "$parts/_rels" "$parts/xl/_rels" "$parts/xl/worksheets"
+        head='<?xml version="1.0" encoding="UTF-8" standalone="yes"?>'
+        main=http://schemas.openxmlformats.org/spreadsheetml/2006/main
+        relations=http://schemas.openxmlformats.org/package/2006/relationships
+        documentRelations=http://schemas.openxmlformats.org/officeDocument/2006/relationships
+        type=application/vnd.openxmlformats-officedocument.spreadsheetml
+        printf '%s\n<Types xmlns="http://schemas.openxmlformats.org/package/2006/content-types"><Default Extension="rels" ContentType="application/vnd.openxmlformats-package.relationships+xml"/><Default Extension="xml" ContentType="application/xml"/><Override PartName="/xl/workbook.xml" ContentType="%s.sheet.main+xml"/><Override PartName="/xl/worksheets/sheet1.xml" ContentType="%s.worksheet+xml"/><Override PartName="/xl/sharedStrings.xml" ContentType="%s.sharedStrings+xml"/></Types>' \
+            "$head" "$type" "$type" "$type" >"$parts/[Content_Types].xml"
+        printf '%s\n<Relationships xmlns="%s"><Relationship Id="rId1" Type="%s/officeDocument" Target="xl/workbook.xml"/></Relationships>' \
+            "$head" "$relations" "$documentRelations" >"$parts/_rels/.rels"
+        printf '%s\n<workbook xmlns="%s" xmlns:r="%s"><sheets><sheet name="Contacts" sheetId="1" r:id="rId1"/></sheets></workbook>' \
+            "$head" "$main" "$documentRelations" >"$parts/xl/workbook.xml"
+        printf '%s\n<Relationships xmlns="%s"><Relationship Id="rId1" Type="%s/worksheet" Target="worksheets/sheet1.xml"/><Relationship Id="rId2" Type="%s/sharedStrings" Target="sharedStrings.xml"/></Relationships>' \
+            "$head" "$relations" "$documentRelations" "$documentRelations" >"$parts/xl/_rels/workbook.xml.rels"
+        head -n 1000000 "$1" | awk -v head="$head" -v main="$main" \
+            -v sheet="$parts/xl/worksheets/sheet1.xml" -v strings="$parts/xl/sharedStrings.xml" '
+            function escaped(s) { gsub(/&/, "\\&amp;", s); gsub(/</, "\\&lt;", s); gsub(/>/, "\\&gt;", s); return s }
+            BEGIN { printf "%s\n<worksheet xmlns=\"%s\"><sheetData>", head, main >sheet }
+            NR % 2 == 1 { cell = $0; next }
+            {
+                column = n % 5
+                if (column == 0) { row = n / 5 + 1; printf "<row r=\"%d\">", row >sheet }
+                printf "<c r=\"%s%d\" t=\"s\"><v>%d</v></c>", substr("ABCDE", column + 1, 1), row, n >sheet
+                text[n++] = escaped(cell " " $0)
+                if (column == 4) printf "</row>" >sheet
+            }
+            END {
+                if (n % 5) printf "</row>" >sheet
+                printf "</sheetData></worksheet>" >sheet
+                printf "%s\n<sst xmlns=\"%s\" count=\"%d\" uniqueCount=\"%d\">", head, main, n, n >strings
+                for (i = 0; i < n; i++) printf "<si><t xml:space=\"preserve\">%s</t></si>", text[i] >strings
+                printf "</sst>" >strings
+            }'
+        rm -f "$f.part"
+        (cd "$parts" && zip -q -X -r "$f.part" "[Content_Types].xml" _rels xl)
+        mv "$f.part" "$f"
+        rm -rf "$parts"
+    fi
+    echo "$f"
+}
+
+# The documents' rows: a mailbox against the same mail read as text (a first line that
+# makes it no mailbox), a workbook against unzip -p inflating it, and the peak memory of
+# reading each against the text it gives.
+documentRows() {
+    mail=$(corpusFile mail 100M)
+    mailbox=$(derivedFile mailbox-100M.mbox "$mail" mailboxOf "$mail")
+    mailText=$(derivedFile mailbox-100M.txt "$mailbox" sh -c "echo Courrier; cat '$mailbox'")
+    workbook=$(workbookFile "$mail")
+    bytes=$(stat -c %s "$mailbox")
+    cat "$mailbox" "$mailText" "$workbook" >/dev/null
+
+    repeat pipeOnce "'$extract' '$mailText'"
+    row "extract, mail as text" "$(megabytes "$bytes") MB mail" "$bytes" adrelio-extract anchor
+    repeat pipeOnce "'$extract' '$mailbox'"
+    row "extract a mailbox" "$(megabytes "$bytes") MB mbox" "$bytes" adrelio-extract compared \
+        "<= 3 x the mail as text" "$(meets "t <= 3 * a")"
+    repeat documentOnce "$mailbox"
+    row "read a mailbox" "$(megabytes "$bytes") MB mbox" "$bytes" benchdocument alone \
+        "peak <= text + 64 MB" "$(meets "k * 1024 <= x + 64e6")"
+
+    bytes=$(stat -c %s "$workbook")
+    input="$(megabytes "$bytes") MB xlsx, 500,000 cells"
+    repeat pipeOnce "unzip -p '$workbook'"
+    row "inflate a workbook" "$input" "$bytes" "unzip -p" anchor
+    repeat pipeOnce "'$extract' '$workbook'"
+    row "extract a workbook" "$input" "$bytes" adrelio-extract compared "< 3 x unzip -p" \
+        "$(meets "t < 3 * a")"
+    repeat documentOnce "$workbook"
+    row "read a workbook" "$input" "$bytes" benchdocument alone "peak <= text + 64 MB" \
+        "$(meets "k * 1024 <= x + 64e6")"
+    text=
+}
+documentRows
 
 if [ "$window" = yes ]; then
     big=$(corpusFile mail 100M)

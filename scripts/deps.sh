@@ -11,7 +11,8 @@ case "${1:-build}" in
     # qpdf encrypts a PDF, zip makes the workbook of the real window's test.
     test) packages="$packages xvfb xdotool xclip x11-utils openbox desktop-file-utils clang libclang-rt-14-dev dpkg-dev qpdf zip" ;;
     package) packages="$packages dpkg-dev" ;;
-    bench) packages="$packages ripgrep grep time" ;;
+    # zip and unzip make and inflate the workbook of the documents' rows.
+    bench) packages="$packages ripgrep grep time zip unzip" ;;
     screenshot) packages="$packages xvfb xdotool imagemagick openbox x11-utils" ;;
 esac
 
