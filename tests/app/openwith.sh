@@ -13,8 +13,21 @@ entry=$2
 need_tools Xvfb xdpyinfo xdotool xwininfo xclip
 
 grep -qx 'Exec=Adrelio %f' "$entry" || fail "the desktop entry does not hand a file to the program"
-grep -qx 'MimeType=text/plain;text/csv;message/rfc822;' "$entry" \
-    || fail "the desktop entry does not offer the program for text files"
+# Text files, and the documents, mail and archives the program reads as their text.
+mime_types=";$(sed -n 's/^MimeType=//p' "$entry")"
+for type in text/plain text/csv message/rfc822 application/mbox \
+        application/vnd.openxmlformats-officedocument.spreadsheetml.sheet \
+        application/vnd.openxmlformats-officedocument.wordprocessingml.document \
+        application/vnd.openxmlformats-officedocument.presentationml.presentation \
+        application/vnd.oasis.opendocument.spreadsheet application/vnd.oasis.opendocument.text \
+        application/vnd.oasis.opendocument.presentation application/pdf application/zip \
+        application/gzip application/x-bzip application/x-xz application/zstd application/x-tar \
+        application/x-compressed-tar application/x-bzip-compressed-tar application/x-xz-compressed-tar; do
+    case "$mime_types" in
+        *";$type;"*) ;;
+        *) fail "the desktop entry does not offer the program for $type" ;;
+    esac
+done
 if command -v desktop-file-validate >/dev/null 2>&1; then
     desktop-file-validate "$entry" || fail "the desktop entry is not valid"
 fi
