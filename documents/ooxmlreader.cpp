@@ -262,18 +262,10 @@ void OoxmlReader::readParagraphs(const QString &name)
         bool inText = false;
         int runs = 0;
         int cells = 0;
-        int skipped = 0;
         while (part.next()) {
             QXmlStreamReader &xml = part.xml();
-            if (skipped > 0) {
-                if (xml.isStartElement())
-                    ++skipped;
-                else if (xml.isEndElement())
-                    --skipped;
-                continue;
-            }
             if (part.isStart(u"Fallback")) {
-                skipped = 1;
+                part.skipElement();
             } else if (part.isStart(u"t")) {
                 inText = true;
             } else if (part.isEnd(u"t")) {

@@ -34,16 +34,8 @@ void OpenDocumentReader::read()
     QString line;
     int paragraphs = 0;
     int cells = 0;
-    int skipped = 0;
     while (part.next()) {
         QXmlStreamReader &xml = part.xml();
-        if (skipped > 0) {
-            if (xml.isStartElement())
-                ++skipped;
-            else if (xml.isEndElement())
-                --skipped;
-            continue;
-        }
         if (xml.isCharacters()) {
             if (paragraphs > 0)
                 line += xml.text();
@@ -56,7 +48,7 @@ void OpenDocumentReader::read()
         const bool start = xml.isStartElement();
         if (space == textNamespace) {
             if (name == u"tracked-changes" && start) {
-                skipped = 1;
+                part.skipElement();
             } else if (name == u"p" || name == u"h") {
                 if (start) {
                     ++paragraphs;

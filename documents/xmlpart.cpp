@@ -45,6 +45,16 @@ bool XmlPart::next()
     }
 }
 
+void XmlPart::skipElement()
+{
+    for (int depth = 1; depth > 0 && next();) {
+        if (m_xml.isStartElement())
+            ++depth;
+        else if (m_xml.isEndElement())
+            --depth;
+    }
+}
+
 bool XmlPart::isStart(QStringView name) const
 {
     return m_xml.isStartElement() && m_xml.name() == name;

@@ -2,6 +2,7 @@
 // bytes. The break conversion is checked against a plain rewrite of the text decoded
 // without it.
 #include "fuzzsupport.h"
+#include "support/testsupport.h"
 
 #include "extract/addressextractor.h"
 #include "base/utf8.h"
@@ -19,28 +20,8 @@
 
 namespace {
 
-// Bytes that are UTF-8 where they form a sequence, Windows-1252 elsewhere: at each byte
-// the longest well-formed sequence that starts there, as Qt checks it, or else the byte by
-// the system's converter (ICU).
-QString mixedReference(QByteArrayView body)
-{
-    QStringDecoder windows1252("windows-1252");
-    QStringDecoder utf8(QStringConverter::Utf8, QStringConverter::Flag::Stateless
-                                | QStringConverter::Flag::ConvertInitialBom);
-    QString text;
-    for (qsizetype i = 0; i < body.size();) {
-        qsizetype length = qMin<qsizetype>(4, body.size() - i);
-        while (length > 1 && !body.sliced(i, length).isValidUtf8())
-            --length;
-        text += length > 1 || uchar(body[i]) < 0x80 ? QString(utf8.decode(body.sliced(i, length)))
-                                                     : QString(windows1252.decode(body.sliced(i, 1)));
-        i += length;
-    }
-    return text;
-}
-
 // The body decoded without any break conversion: UTF-16 unit by unit, Windows-1252 with
-// its UTF-8 sequences as above, else UTF-8 with ill-formed bytes replaced.
+// its UTF-8 sequences by mixedTextReference(), else UTF-8 with ill-formed bytes replaced.
 QString decodedUnits(const RawTextFile &file)
 {
     const QByteArrayView body = QByteArrayView(file.bytes).sliced(file.bodyStart);
@@ -55,7 +36,7 @@ QString decodedUnits(const RawTextFile &file)
         return text;
     }
     if (file.encoding == TextEncoding::Windows1252)
-        return mixedReference(body);
+        return mixedTextReference(body);
     QStringDecoder decoder(QStringConverter::Utf8, QStringConverter::Flag::Stateless
                                    | QStringConverter::Flag::ConvertInitialBom);
     return decoder.decode(body);

@@ -6,6 +6,7 @@
 #include <QFile>
 #include <QProcess>
 #include <QStandardPaths>
+#include <QStringDecoder>
 
 #include <cstring>
 
@@ -44,6 +45,24 @@ QByteArray readFile(const QString &path)
     if (!file.open(QIODevice::ReadOnly))
         return QByteArrayLiteral("(unreadable)");
     return file.readAll();
+}
+
+QString mixedTextReference(QByteArrayView bytes)
+{
+    QStringDecoder windows1252("windows-1252");
+    QStringDecoder utf8(QStringConverter::Utf8, QStringConverter::Flag::Stateless
+                                | QStringConverter::Flag::ConvertInitialBom);
+    QString text;
+    for (qsizetype i = 0; i < bytes.size();) {
+        qsizetype length = qMin<qsizetype>(4, bytes.size() - i);
+        while (length > 1 && !bytes.sliced(i, length).isValidUtf8())
+            --length;
+        const QByteArrayView piece = bytes.sliced(i, length);
+        text += length > 1 || uchar(bytes[i]) < 0x80 ? QString(utf8.decode(piece))
+                                                      : QString(windows1252.decode(piece));
+        i += length;
+    }
+    return text;
 }
 
 QString errorOf(const std::function<void()> &operation)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QByteArrayView>
 #include <QString>
 #include <QStringList>
 
@@ -21,6 +22,11 @@ QString writeFile(const QString &folder, const QString &name, const QByteArray &
 // The bytes of a file, or "(unreadable)" when it cannot be read, so that a file that is
 // missing never compares equal to an expected empty one.
 QByteArray readFile(const QString &path);
+
+// Text without a mark decoded as the program decodes it when it is not all UTF-8, by a
+// plain reference: at each byte the longest well-formed UTF-8 sequence that starts there,
+// as Qt checks it, or else that byte by the system's Windows-1252 converter (ICU).
+QString mixedTextReference(QByteArrayView bytes);
 
 // The message of the AdrelioError that operation raises; empty when it raises none.
 QString errorOf(const std::function<void()> &operation);
