@@ -8,6 +8,13 @@ constexpr qint64 maxRatio = 1000;
 
 } // namespace
 
+void appendGrowing(QByteArray &text, QByteArrayView bytes)
+{
+    if (text.capacity() - text.size() < bytes.size())
+        text.reserve(qMax(2 * text.capacity(), text.size() + bytes.size()));
+    text.append(bytes);
+}
+
 DocumentText::DocumentText(qint64 inputSize, const Progress &progress)
     : m_inputSize(inputSize), m_progress(progress)
 {
@@ -15,21 +22,21 @@ DocumentText::DocumentText(qint64 inputSize, const Progress &progress)
 
 void DocumentText::appendLine(QStringView line)
 {
-    m_text += line.toUtf8();
-    m_text += '\n';
+    appendGrowing(m_text, line.toUtf8());
+    appendGrowing(m_text, "\n");
     checkSize();
 }
 
 void DocumentText::appendUtf8(QByteArrayView utf8)
 {
-    m_text += utf8;
+    appendGrowing(m_text, utf8);
     checkSize();
 }
 
 void DocumentText::endLine()
 {
     if (!m_text.isEmpty() && !m_text.endsWith('\n'))
-        m_text += '\n';
+        appendGrowing(m_text, "\n");
 }
 
 void DocumentText::countInflated(qint64 bytes)

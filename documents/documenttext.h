@@ -19,6 +19,11 @@ struct DocumentFailure
     DocumentFault fault;
 };
 
+// Appends bytes to text, its room doubled through reserve() when it lacks some: a
+// QByteArray that grows by its own appends keeps its old block while it copies it, half
+// as much memory again as the text at the peak.
+void appendGrowing(QByteArray &text, QByteArrayView bytes);
+
 // The text that the readers of a document give, as UTF-8 lines each ended by '\n', with
 // the limits that keep an archive made to explode from filling the memory: more than
 // 2 GiB of text, or past 100 MB of text or of inflated bytes more than 1,000 times the

@@ -191,7 +191,7 @@ OoxmlReader::SharedStrings OoxmlReader::sharedStrings(const QString &name)
             } else if (part.isEnd(u"t")) {
                 inText = false;
             } else if (inText && part.xml().isCharacters()) {
-                strings.text += part.xml().text().toUtf8();
+                appendGrowing(strings.text, part.xml().text().toUtf8());
             }
         }
     });
