@@ -1,7 +1,5 @@
 #include "base/windows1252.h"
 
-#include "base/utf8.h"
-
 #include <cstring>
 
 namespace {
@@ -66,10 +64,35 @@ QString decodeWindows1252(QByteArrayView bytes)
 
 QString decodeMixedText(QByteArrayView bytes)
 {
-    QByteArray utf8(3 * bytes.size(), Qt::Uninitialized);
-    qsizetype used = 0;
-    utf8.truncate(mixedTextToUtf8(bytes, true, utf8.data(), &used));
-    return decodeUtf8(utf8);
+    // A byte gives one UTF-16 unit at most: a sequence of four gives two.
+    QString text(bytes.size(), Qt::Uninitialized);
+    char16_t *const start = reinterpret_cast<char16_t *>(text.data());
+    char16_t *unit = start;
+    const auto *p = reinterpret_cast<const uchar *>(bytes.data());
+    const uchar *const end = p + bytes.size();
+    while (p < end) {
+        const int length = *p < 0x80 ? 1 : sequenceLength(p, end);
+        if (length == 1) {
+            *unit++ = *p++;
+            continue;
+        }
+        if (length <= 0) {
+            *unit++ = windows1252Unit(*p++);
+            continue;
+        }
+        char32_t character = *p & (0x7F >> length);
+        for (int i = 1; i < length; ++i)
+            character = character << 6 | (p[i] & 0x3F);
+        p += length;
+        if (QChar::requiresSurrogates(character)) {
+            *unit++ = QChar::highSurrogate(character);
+            *unit++ = QChar::lowSurrogate(character);
+        } else {
+            *unit++ = char16_t(character);
+        }
+    }
+    text.truncate(unit - start);
+    return text;
 }
 
 qsizetype mixedTextToUtf8(QByteArrayView bytes, bool final, char *out, qsizetype *used)
