@@ -5,8 +5,8 @@
 
 #include <QChar>
 
-#include <algorithm>
 #include <cstring>
+#include <new>
 
 namespace {
 
@@ -45,19 +45,42 @@ void AddressSet::appendKey(QStringView address, QByteArray &keys)
     }
 }
 
+// Nearly every address is ASCII: its key is its bytes with the capitals lowered, eight at a
+// time, the last eight overlapping those before (lowering twice changes nothing). Any
+// other is decoded and folded as a text.
 void AddressSet::appendKey(QByteArrayView utf8Address, QByteArray &keys)
 {
-    const bool ascii = std::all_of(utf8Address.begin(), utf8Address.end(),
-                                   [](char c) { return uchar(c) < 0x80; });
-    if (!ascii) {
+    constexpr quint64 highBits = 0x8080808080808080ull;
+    const char *in = utf8Address.data();
+    const qsizetype count = utf8Address.size();
+    const qsizetype size = keys.size();
+    keys.resize(size + count);
+    char *out = keys.data() + size;
+    const auto fallBack = [&] {
+        keys.truncate(size);
         appendKey(decodeUtf8(utf8Address), keys);
+    };
+    if (count < 8) {
+        for (qsizetype i = 0; i < count; ++i) {
+            if (uchar(in[i]) >= 0x80)
+                return fallBack();
+            out[i] = in[i] >= 'A' && in[i] <= 'Z' ? char(in[i] - 'A' + 'a') : in[i];
+        }
         return;
     }
-    const qsizetype size = keys.size();
-    keys.resize(size + utf8Address.size());
-    std::transform(utf8Address.begin(), utf8Address.end(), keys.data() + size, [](char c) {
-        return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c;
-    });
+    for (qsizetype i = 0;; i += 8) {
+        const qsizetype at = qMin(i, count - 8);
+        quint64 word;
+        std::memcpy(&word, in + at, 8);
+        if (word & highBits)
+            return fallBack();
+        // A byte's high bit is set by adding 0x3F when it is at least 'A', by adding 0x25
+        // when it is past 'Z'; ASCII bytes carry nothing into the next one.
+        word |= ((word + 0x3F3F3F3F3F3F3F3Full) & ~(word + 0x2525252525252525ull) & highBits) >> 2;
+        std::memcpy(out + at, &word, 8);
+        if (at == count - 8)
+            return;
+    }
 }
 
 quint64 AddressSet::hash(QByteArrayView key)
@@ -67,64 +90,102 @@ quint64 AddressSet::hash(QByteArrayView key)
 
 bool AddressSet::insert(QByteArrayView key, quint64 hash)
 {
-    if (2 * (m_count + 1) > qsizetype(m_slots.size()))
+    if (8 * (m_count + 1) > 5 * qsizetype(m_slotCount))
         grow();
-    const quint32 tag = quint32(hash);
-    const size_t mask = m_slots.size() - 1;
-    for (size_t i = tag & mask;; i = (i + 1) & mask) {
-        Slot &slot = m_slots[i];
-        if (!slot.key) {
-            slot = {store(key), quint32(key.size()), tag};
+    const quint64 tag = tagOf(hash);
+    const size_t mask = m_slotCount - 1;
+    for (size_t i = size_t(hash) & mask;; i = (i + 1) & mask) {
+        const Slot slot = m_slots[i];
+        if (!slot) {
+            m_slots[i] = (tag << 48) | quint64(quintptr(store(key, hash)));
             ++m_count;
             return true;
         }
-        if (slot.tag == tag && slot.size == quint32(key.size())
-            && std::memcmp(slot.key, key.data(), size_t(key.size())) == 0)
+        if (slot >> 48 != tag)
+            continue;
+        const QByteArrayView stored = keyOf(recordOf(slot));
+        if (stored.size() == key.size() && std::memcmp(stored.data(), key.data(), size_t(key.size())) == 0)
             return false;
     }
 }
 
-bool AddressSet::insert(QStringView address)
-{
-    QByteArray key;
-    appendKey(address, key);
-    return insert(key, hash(key));
-}
-
 void AddressSet::prefetch(quint64 hash) const
 {
-    if (!m_slots.empty())
-        __builtin_prefetch(&m_slots[quint32(hash) & (m_slots.size() - 1)]);
+    if (m_slotCount > 0)
+        __builtin_prefetch(&m_slots[size_t(hash) & (m_slotCount - 1)]);
 }
 
-// A key longer than a block, which addresses never are, gets a block of its own.
-const char *AddressSet::store(QByteArrayView key)
+void AddressSet::prefetchKey(quint64 hash) const
 {
-    constexpr qsizetype blockSize = 256 * 1024;
-    if (key.size() > m_blockLeft) {
-        const qsizetype size = qMax(blockSize, key.size());
-        m_blocks.push_back(std::make_unique_for_overwrite<char[]>(size_t(size)));
-        m_blockEnd = m_blocks.back().get() + size;
-        m_blockLeft = size;
-    }
-    char *stored = m_blockEnd - m_blockLeft;
-    if (!key.isEmpty())
-        std::memcpy(stored, key.data(), size_t(key.size()));
-    m_blockLeft -= key.size();
-    return stored;
+    if (m_slotCount == 0)
+        return;
+    const Slot slot = m_slots[size_t(hash) & (m_slotCount - 1)];
+    if (slot && slot >> 48 == tagOf(hash))
+        __builtin_prefetch(recordOf(slot));
 }
 
+// A record is the low 32 bits of the key's hash, then the key's size in one byte, or 0xFF
+// and the size in eight for a key of 255 bytes or more, which addresses hardly ever are,
+// then its bytes.
+QByteArrayView AddressSet::keyOf(const char *record)
+{
+    const uchar shortSize = uchar(record[4]);
+    if (shortSize < 0xFF)
+        return QByteArrayView(record + 5, shortSize);
+    qsizetype size;
+    std::memcpy(&size, record + 5, sizeof size);
+    return QByteArrayView(record + 5 + sizeof size, size);
+}
+
+// The blocks grow with the set, from 64 KiB to 2 MiB; a key larger than that, which
+// addresses never are, gets a block of its own.
+const char *AddressSet::store(QByteArrayView key, quint64 hash)
+{
+    const qsizetype header = key.size() < 0xFF ? 5 : 5 + qsizetype(sizeof(qsizetype));
+    const qsizetype recordSize = header + key.size();
+    if (m_blocks.empty() || m_blocks.back().size - m_blocks.back().used < recordSize) {
+        constexpr qsizetype smallest = 64 * 1024;
+        constexpr qsizetype largest = 2 * 1024 * 1024;
+        const qsizetype size = qMax(m_blocks.empty() ? smallest : qMin(2 * m_blocks.back().size, largest),
+                                    recordSize);
+        m_blocks.push_back({std::make_unique_for_overwrite<char[]>(size_t(size)), size, 0});
+    }
+    Block &block = m_blocks.back();
+    char *record = block.bytes.get() + block.used;
+    if (quintptr(record) >> 48)
+        throw std::bad_alloc();
+    const quint32 lowHash = quint32(hash);
+    std::memcpy(record, &lowHash, 4);
+    if (key.size() < 0xFF) {
+        record[4] = char(key.size());
+    } else {
+        record[4] = char(0xFF);
+        const qsizetype size = key.size();
+        std::memcpy(record + 5, &size, sizeof size);
+    }
+    if (!key.isEmpty())
+        std::memcpy(record + header, key.data(), size_t(key.size()));
+    block.used += recordSize;
+    return record;
+}
+
+// The records are read in the order they were stored, which memory serves well, rather
+// than the old table.
 void AddressSet::grow()
 {
-    std::vector<Slot> table(qMax(m_slots.size() * 2, size_t(1024)), Slot{nullptr, 0, 0});
-    const size_t mask = table.size() - 1;
-    for (const Slot &slot : m_slots) {
-        if (!slot.key)
-            continue;
-        size_t i = slot.tag & mask;
-        while (table[i].key)
-            i = (i + 1) & mask;
-        table[i] = slot;
+    m_slotCount = qMax(m_slotCount * 2, size_t(1024));
+    m_slots = std::make_unique<Slot[]>(m_slotCount);
+    const size_t mask = m_slotCount - 1;
+    for (const Block &block : m_blocks) {
+        for (const char *record = block.bytes.get(); record < block.bytes.get() + block.used;) {
+            const QByteArrayView key = keyOf(record);
+            quint32 lowHash;
+            std::memcpy(&lowHash, record, 4);
+            size_t i = lowHash & mask;
+            while (m_slots[i])
+                i = (i + 1) & mask;
+            m_slots[i] = (tagOf(lowHash) << 48) | quint64(quintptr(record));
+            record = key.data() + key.size();
+        }
     }
-    m_slots = std::move(table);
 }

@@ -3,7 +3,8 @@
 # this machine lacks. Usage: scripts/deps.sh [build|test|package|bench|screenshot]
 set -e
 
-packages="cmake g++ make qt6-base-dev qt6-base-dev-tools qt6-translations-l10n libgl-dev fonts-dejavu-core"
+# libpsl-dev: the top-level domains that exist, for "Adresses seules".
+packages="cmake g++ make qt6-base-dev qt6-base-dev-tools qt6-translations-l10n libgl-dev fonts-dejavu-core libpsl-dev"
 case "${1:-build}" in
     # dpkg-dev: dpkg-shlibdeps, which CPack runs for the Debian package's Depends.
     test) packages="$packages xvfb xdotool xclip x11-utils openbox desktop-file-utils clang libclang-rt-14-dev dpkg-dev" ;;
