@@ -1,10 +1,10 @@
 #include "extract/addresscleaner.h"
 
+#include "base/wordhash.h"
 #include "extract/characterreference.h"
 #include "extract/topleveldomains.h"
 
 #include <QChar>
-
 #include <QtAlgorithms>
 
 #include <array>
@@ -22,14 +22,13 @@ namespace {
 enum CharacterClass : uchar {
     LetterOrDigit = 1,
     InLocalPart = 2,
-    Blank = 4,
-    EndsMailto = 8,
+    EndsMailto = 4,
 };
 
 constexpr std::array<uchar, 128> asciiClasses = [] {
     std::array<uchar, 128> classes{};
     for (int c = 0; c <= 32; ++c)
-        classes[c] |= Blank | EndsMailto;
+        classes[c] |= EndsMailto;
     for (char c : std::string_view("\"'<>"))
         classes[uchar(c)] |= EndsMailto;
     for (char c : std::string_view("._%+-'&"))
@@ -53,8 +52,7 @@ inline bool isMark(char32_t c)
     return c >= 128 && QChar::isMark(c);
 }
 
-// Beyond ASCII, letters, digits and marks of any script.
-bool isInLocalPart(char32_t c)
+bool isLetterDigitOrMark(char32_t c)
 {
     return QChar::isLetter(c) || QChar::isDigit(c) || QChar::isMark(c);
 }
@@ -102,6 +100,12 @@ struct Utf16
     static void append(QString &text, const char16_t *units, qsizetype count)
     {
         text.append(reinterpret_cast<const QChar *>(units), count);
+    }
+    // The first c in [p, end), or end.
+    static const char16_t *find(const char16_t *p, const char16_t *end, char16_t c)
+    {
+        const qsizetype i = QStringView(p, end).indexOf(QChar(c));
+        return i < 0 ? end : p + i;
     }
     // The label in UTF-8, as the list of top-level domains wants it.
     static bool isTopLevelDomain(const char16_t *begin, const char16_t *end)
@@ -161,6 +165,11 @@ struct Utf8
     static void append(QByteArray &bytes, const uchar *units, qsizetype count)
     {
         bytes.append(reinterpret_cast<const char *>(units), count);
+    }
+    static const uchar *find(const uchar *p, const uchar *end, uchar c)
+    {
+        const void *found = std::memchr(p, c, size_t(end - p));
+        return found ? static_cast<const uchar *>(found) : end;
     }
     static bool isTopLevelDomain(const uchar *begin, const uchar *end)
     {
@@ -228,11 +237,7 @@ public:
     // Whether anything in [begin, end) may need decoding.
     static bool mayNeedDecoding(const Unit *begin, const Unit *end)
     {
-        for (const Unit *p = begin; p < end; ++p) {
-            if (*p == '&' || *p == '%')
-                return true;
-        }
-        return false;
+        return Encoding::find(begin, end, '&') < end || Encoding::find(begin, end, '%') < end;
     }
 
     // Every reference and, in a mailto, every percent-encoded character decoded once: what
@@ -269,9 +274,7 @@ public:
     static void findAddresses(const Unit *begin, const Unit *end, Add &&add)
     {
         const Unit *from = begin;
-        for (const Unit *p = begin; p < end; ++p) {
-            if (*p != '@')
-                continue;
+        for (const Unit *p = begin; (p = Encoding::find(p, end, '@')) < end; ++p) {
             const Unit *localPart = localPartBefore(from, p);
             const Unit *domainEnd = localPart ? domainAfter(p + 1, end) : nullptr;
             if (domainEnd) {
@@ -304,7 +307,8 @@ public:
             if (at < from)
                 continue;
             // The local part starts after the last character before the "@" that ends it
-            // or that is the second of two dots, then after the dots and apostrophes.
+            // or that is the first of two dots in a row, then past the dots and
+            // apostrophes that open it.
             const quint64 before = lowBits(at) & ~lowBits(from);
             const quint64 stops = (~c.inLocalPart | (c.dots & (c.dots >> 1))) & before;
             const int runStart = stops ? 64 - qCountLeadingZeroBits(stops) : from;
@@ -361,28 +365,15 @@ private:
         quint64 brackets = 0;
     };
 
-    // The bytes from p, up to 16 of them, the rest clear, read in whole words: a copy into
-    // a buffer would make the loads wait for the copy's stores.
+    // The bytes from p, up to 16 of them, the rest clear, read in whole words
+    // (wordOfBytes()).
     static __m128i loadUpTo16(const uchar *p, qsizetype size)
     {
         if (size >= 16)
             return _mm_loadu_si128(reinterpret_cast<const __m128i *>(p));
-        const auto load = [](const uchar *at, auto word) {
-            std::memcpy(&word, at, sizeof word);
-            return quint64(word);
-        };
-        quint64 low = 0;
-        quint64 high = 0;
-        if (size >= 8) {
-            low = load(p, quint64());
-            if (size > 8)
-                high = load(p + size - 8, quint64()) >> (8 * (16 - size));
-        } else if (size >= 4) {
-            low = load(p, quint32()) | load(p + size - 4, quint32()) << (8 * (size - 4));
-        } else {
-            for (qsizetype i = 0; i < size; ++i)
-                low |= quint64(p[i]) << (8 * i);
-        }
+        const auto *bytes = reinterpret_cast<const char *>(p);
+        const quint64 low = wordOfBytes(bytes, qMin(size, qsizetype(8)));
+        const quint64 high = size > 8 ? wordOfBytes(bytes + size - 8, 8) >> (8 * (16 - size)) : 0;
         return _mm_set_epi64x(qint64(high), qint64(low));
     }
 
@@ -453,7 +444,7 @@ private:
                 continue;
             }
             const Character c = Encoding::previous(from, start);
-            if (!isInLocalPart(c.value))
+            if (!isLetterDigitOrMark(c.value))
                 break;
             start -= c.length;
         }

@@ -10,16 +10,61 @@
 
 namespace {
 
-// A folded value below 0x80 is its own byte; any other is 0xFF and three bytes, so that
-// one sequence of bytes reads back as one sequence of values.
-void appendFolded(char32_t value, QByteArray &keys)
+// A folded value is written in UTF-8, a surrogate that stands alone as one of three bytes
+// too, so that one sequence of bytes reads back as one sequence of values. Returns the end
+// of what it wrote.
+char *writeFolded(char32_t value, char *out)
 {
     if (value < 0x80) {
-        keys += char(value);
-        return;
+        *out++ = char(value);
+    } else if (value < 0x800) {
+        *out++ = char(0xC0 | (value >> 6));
+        *out++ = char(0x80 | (value & 0x3F));
+    } else if (value < 0x10000) {
+        *out++ = char(0xE0 | (value >> 12));
+        *out++ = char(0x80 | ((value >> 6) & 0x3F));
+        *out++ = char(0x80 | (value & 0x3F));
+    } else {
+        *out++ = char(0xF0 | (value >> 18));
+        *out++ = char(0x80 | ((value >> 12) & 0x3F));
+        *out++ = char(0x80 | ((value >> 6) & 0x3F));
+        *out++ = char(0x80 | (value & 0x3F));
     }
-    const char bytes[] = {'\xFF', char(value >> 16), char(value >> 8), char(value)};
-    keys.append(bytes, sizeof bytes);
+    return out;
+}
+
+// ASCII characters fold as their capitals lower, without a look at the tables.
+char32_t folded(char32_t c)
+{
+    if (c < 0x80)
+        return c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c;
+    return QChar::toCaseFolded(c);
+}
+
+// Writes the key of the code points of well-formed UTF-8 bytes as the key of their text
+// is written: a character outside the Basic Multilingual Plane is the pair of units of
+// the text, its high surrogate folded alone, then the character.
+char *writeFoldedUtf8(const uchar *p, const uchar *end, char *out)
+{
+    while (p < end) {
+        char32_t c;
+        if (*p < 0x80) {
+            c = *p++;
+        } else if (*p < 0xE0) {
+            c = (char32_t(p[0] & 0x1F) << 6) | (p[1] & 0x3F);
+            p += 2;
+        } else if (*p < 0xF0) {
+            c = (char32_t(p[0] & 0x0F) << 12) | (char32_t(p[1] & 0x3F) << 6) | (p[2] & 0x3F);
+            p += 3;
+        } else {
+            c = (char32_t(p[0] & 0x07) << 18) | (char32_t(p[1] & 0x3F) << 12) | (char32_t(p[2] & 0x3F) << 6)
+                    | (p[3] & 0x3F);
+            p += 4;
+            out = writeFolded(QChar::highSurrogate(c), out);
+        }
+        out = writeFolded(folded(c), out);
+    }
+    return out;
 }
 
 quint64 mix(quint64 h)
@@ -36,18 +81,23 @@ quint64 mix(quint64 h)
 // one stands for the character of the pair.
 void AddressSet::appendKey(QStringView address, QByteArray &keys)
 {
+    const qsizetype size = keys.size();
+    keys.resize(size + 4 * address.size());
+    char *out = keys.data() + size;
     const char16_t *units = reinterpret_cast<const char16_t *>(address.utf16());
     for (qsizetype i = 0; i < address.size(); ++i) {
         char32_t c = units[i];
         if (QChar::isLowSurrogate(c) && i > 0 && QChar::isHighSurrogate(units[i - 1]))
             c = QChar::surrogateToUcs4(units[i - 1], char16_t(c));
-        appendFolded(QChar::toCaseFolded(c), keys);
+        out = writeFolded(folded(c), out);
     }
+    keys.truncate(out - keys.constData());
 }
 
 // Nearly every address is ASCII: its key is its bytes with the capitals lowered, eight at a
 // time, the last eight overlapping those before (lowering twice changes nothing). Any
-// other is decoded and folded as a text.
+// other is folded character by character, decoded leniently first when it is not
+// well-formed.
 void AddressSet::appendKey(QByteArrayView utf8Address, QByteArray &keys)
 {
     constexpr quint64 highBits = 0x8080808080808080ull;
@@ -57,8 +107,14 @@ void AddressSet::appendKey(QByteArrayView utf8Address, QByteArray &keys)
     keys.resize(size + count);
     char *out = keys.data() + size;
     const auto fallBack = [&] {
-        keys.truncate(size);
-        appendKey(decodeUtf8(utf8Address), keys);
+        if (!utf8Address.isValidUtf8()) {
+            keys.truncate(size);
+            appendKey(decodeUtf8(utf8Address), keys);
+            return;
+        }
+        keys.resize(size + 4 * count);
+        const auto *bytes = reinterpret_cast<const uchar *>(in);
+        keys.truncate(writeFoldedUtf8(bytes, bytes + count, keys.data() + size) - keys.constData());
     };
     if (count < 8) {
         for (qsizetype i = 0; i < count; ++i) {
@@ -90,7 +146,7 @@ quint64 AddressSet::hash(QByteArrayView key)
 
 bool AddressSet::insert(QByteArrayView key, quint64 hash)
 {
-    if (8 * (m_count + 1) > 5 * qsizetype(m_slotCount))
+    if (4 * (m_count + 1) > 3 * qsizetype(m_slotCount))
         grow();
     const quint64 tag = tagOf(hash);
     const size_t mask = m_slotCount - 1;

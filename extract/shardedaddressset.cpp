@@ -20,7 +20,7 @@ void ShardedAddressSet::markFirstOnes(quint32 piece, const QByteArray &keys,
             order[size_t(next[shardOf(hashes[i])]++)] = quint32(i);
         firsts.resize(hashes.size());
 
-        constexpr qsizetype ahead = 8;
+        constexpr qsizetype ahead = 16;
         for (; shard < shardCount; ++shard) {
             Shard &current = m_shards[size_t(shard)];
             waitTurn(current, piece);

@@ -1,6 +1,7 @@
 #include "extract/topleveldomains.h"
 
 #include "base/adrelioerror.h"
+#include "base/wordhash.h"
 
 #include <libpsl.h>
 
@@ -43,7 +44,7 @@ public:
     {
         if (label.size() > qsizetype(sizeof(quint64)))
             return answer(label);
-        const quint64 word = asWord(label);
+        const quint64 word = wordOfBytes(label.data(), label.size());
         Recent &recent = m_recent[size_t((word * 0x9E3779B97F4A7C15ull) >> 58)];
         if (recent.word != word) {
             recent.word = word;
@@ -53,26 +54,6 @@ public:
     }
 
 private:
-    // The bytes of a label of up to eight as one word, read in at most two loads: the
-    // second overlaps the first, which changes nothing when they are or-ed.
-    static quint64 asWord(QByteArrayView label)
-    {
-        const auto *p = reinterpret_cast<const uchar *>(label.data());
-        const qsizetype size = label.size();
-        const auto load = [](const uchar *at, auto word) {
-            std::memcpy(&word, at, sizeof word);
-            return quint64(word);
-        };
-        if (size >= 4) {
-            const quint64 low = size >= 8 ? load(p, quint64()) : load(p, quint32());
-            return size >= 8 ? low : low | load(p + size - 4, quint32()) << (8 * (size - 4));
-        }
-        quint64 word = 0;
-        for (qsizetype i = 0; i < size; ++i)
-            word |= quint64(p[i]) << (8 * i);
-        return word;
-    }
-
     // A label holds no zero byte, so the word of none is 0.
     struct Recent
     {

@@ -22,8 +22,8 @@ private slots:
     void secondExtraction_data();
     void secondExtraction();
     void cancel();
-    void cleanedAddress_data();
-    void cleanedAddress();
+    void addressesInField_data();
+    void addressesInField();
     void options_data();
     void options();
     void sameAddressAsCompare();
@@ -108,7 +108,7 @@ void TestExtraction::cancel()
     QCOMPARE(lastTotal, file.bytes.size());
 }
 
-void TestExtraction::cleanedAddress_data()
+void TestExtraction::addressesInField_data()
 {
     QTest::addColumn<QString>("field");
     QTest::addColumn<QStringList>("addresses");
@@ -183,7 +183,7 @@ void TestExtraction::cleanedAddress_data()
 }
 
 // The cleaning of a text, of UTF-8 bytes and the plain way agree on every row.
-void TestExtraction::cleanedAddress()
+void TestExtraction::addressesInField()
 {
     QFETCH(QString, field);
     QFETCH(QStringList, addresses);
