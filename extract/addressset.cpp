@@ -171,13 +171,23 @@ void AddressSet::prefetch(quint64 hash) const
         __builtin_prefetch(&m_slots[size_t(hash) & (m_slotCount - 1)]);
 }
 
+// The key is found past its home slot as often as at it: the slots up to the first empty
+// one are looked at, as far as the cache line of the home slot and the next go.
 void AddressSet::prefetchKey(quint64 hash) const
 {
     if (m_slotCount == 0)
         return;
-    const Slot slot = m_slots[size_t(hash) & (m_slotCount - 1)];
-    if (slot && slot >> 48 == tagOf(hash))
-        __builtin_prefetch(recordOf(slot));
+    const quint64 tag = tagOf(hash);
+    const size_t mask = m_slotCount - 1;
+    for (size_t i = size_t(hash) & mask, seen = 0; seen < 16; i = (i + 1) & mask, ++seen) {
+        const Slot slot = m_slots[i];
+        if (!slot)
+            return;
+        if (slot >> 48 == tag) {
+            __builtin_prefetch(recordOf(slot));
+            return;
+        }
+    }
 }
 
 // A record is the low 32 bits of the key's hash, then the key's size in one byte, or 0xFF
