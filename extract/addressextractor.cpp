@@ -5,6 +5,7 @@
 #include "extract/addresscleaner.h"
 #include "extract/addressscanner.h"
 #include "extract/addressset.h"
+#include "extract/shardedaddressset.h"
 #include "worklist/linesort.h"
 #include "base/orderedwork.h"
 
@@ -165,9 +166,11 @@ void appendFieldUtf8(ByteBuffer &out, const uchar *begin, const uchar *end, Fiel
 enum class Output { Texts, Lines, Units };
 
 // What one piece gives and, when only the first of equal addresses stays, the key and its
-// hash for each address.
+// hash for each address and whether it is the first of its address; the piece's number in
+// the order of the text.
 struct FoundAddresses
 {
+    quint32 piece = 0;
     QStringList texts;
     ByteBuffer lines;
     std::vector<qsizetype> lineEnds;
@@ -176,6 +179,8 @@ struct FoundAddresses
     QByteArray keys;
     std::vector<qsizetype> keyEnds;
     std::vector<quint64> hashes;
+    std::vector<uchar> firsts;
+    std::vector<quint32> order;
 
     // Keeps the room taken, for the next piece.
     void clear()
@@ -188,6 +193,7 @@ struct FoundAddresses
         keys.truncate(0);
         keyEnds.clear();
         hashes.clear();
+        firsts.clear();
     }
 };
 
@@ -204,14 +210,14 @@ public:
     void operator()(const uchar *begin, const uchar *end, FieldForm form)
     {
         if (m_options.clean) {
-            if (form != FieldForm::QuotedWithDoubledQuotes && isAscii(begin, end)) {
-                const QByteArrayView address = cleanedAsciiAddress(QByteArrayView(begin, end));
-                if (!address.isNull())
-                    addAscii(address);
+            // A zero byte, which the text holds as a space, ends an address as a space does.
+            const QByteArrayView bytes(begin, end);
+            if (form != FieldForm::QuotedWithDoubledQuotes && (isAscii(begin, end) || bytes.isValidUtf8())) {
+                for (const QByteArrayView address : m_utf8Cleaner.addressesIn(bytes))
+                    addUtf8(address);
             } else {
                 const QString field = decodeField(begin, end, form);
-                const QStringView address = cleanedAddress(field);
-                if (!address.isNull())
+                for (const QStringView address : m_textCleaner.addressesIn(field))
                     addAddress(address);
             }
         } else if (m_output == Output::Lines) {
@@ -227,13 +233,17 @@ public:
 
     void operator()(const char16_t *begin, const char16_t *end, FieldForm form)
     {
-        QString field = unquote(QStringView(begin, end).toString(), form);
         if (!m_options.clean) {
-            addAddress(std::move(field));
+            addAddress(unquote(QStringView(begin, end).toString(), form));
             return;
         }
-        const QStringView address = cleanedAddress(field);
-        if (!address.isNull())
+        QStringView field(begin, end);
+        QString unquoted;
+        if (form == FieldForm::QuotedWithDoubledQuotes) {
+            unquoted = unquote(field.toString(), form);
+            field = unquoted;
+        }
+        for (const QStringView address : m_textCleaner.addressesIn(field))
             addAddress(address);
     }
 
@@ -257,6 +267,18 @@ private:
             break;
         }
         }
+    }
+
+    // An address in well-formed UTF-8.
+    void addUtf8(QByteArrayView address)
+    {
+        if (m_output == Output::Lines)
+            addLine(address);
+        else if (isAscii(reinterpret_cast<const uchar *>(address.data()),
+                         reinterpret_cast<const uchar *>(address.data() + address.size())))
+            addAscii(address);
+        else
+            addAddress(QString::fromUtf8(address));
     }
 
     void addAddress(QStringView address)
@@ -327,25 +349,20 @@ private:
     const ExtractionOptions &m_options;
     const Output m_output;
     FoundAddresses &m_found;
+    AddressCleaner<QByteArrayView> m_utf8Cleaner;
+    AddressCleaner<QStringView> m_textCleaner;
 };
 
-// Leaves in found only the addresses that seen did not hold yet, and adds them to it. The
-// keys and hashes were made on the piece's own thread; only this runs in order.
-void keepFirstOnes(FoundAddresses &found, AddressSet &seen, Output output)
+// Leaves in found only the addresses marked as the first ones of their addresses.
+void keepFirstOnes(FoundAddresses &found, Output output)
 {
-    qsizetype keyBegin = 0;
     qsizetype itemBegin = 0;
     qsizetype kept = 0;
     qsizetype keptItems = 0;
     char *lines = found.lines.data();
     char16_t *units = output == Output::Units ? reinterpret_cast<char16_t *>(found.units.data()) : nullptr;
-    constexpr size_t ahead = 8;
-    for (size_t i = 0; i < found.keyEnds.size(); ++i) {
-        if (i + ahead < found.hashes.size())
-            seen.prefetch(found.hashes[i + ahead]);
-        const QByteArrayView key = QByteArrayView(found.keys).sliced(keyBegin, found.keyEnds[i] - keyBegin);
-        keyBegin = found.keyEnds[i];
-        const bool first = seen.insert(key, found.hashes[i]);
+    for (size_t i = 0; i < found.firsts.size(); ++i) {
+        const bool first = found.firsts[i];
         switch (output) {
         case Output::Texts:
             if (first)
@@ -392,8 +409,8 @@ struct Plan
     int threadCount;
 };
 
-// The steps every job shares: a piece's fields are collected on its own thread, and the
-// uniqueness, which needs the order, is settled as the pieces are handed on.
+// The steps every job shares: a piece's fields are collected and its first addresses
+// marked on its own thread; the pieces are numbered as they are settled, in order.
 template <typename Text, typename Piece, typename Deliver>
 class ScanSteps
 {
@@ -403,27 +420,44 @@ public:
     {
     }
 
+    // Every piece settled reaches work(), which passes its number on in the set even when
+    // it fails: the pieces after it wait there for it.
     void work(Piece &piece)
     {
-        piece.found.clear();
-        FieldCollector collect(m_plan.options, m_output, piece.found);
-        AddressScanner<Text>::scan(piece.begin(), piece.end(), collect);
+        FoundAddresses &found = piece.found;
+        found.clear();
+        try {
+            FieldCollector collect(m_plan.options, m_output, found);
+            if (m_plan.options.clean)
+                AddressScanner<WithHiddenAtSigns<Text>>::scan(piece.begin(), piece.end(), collect);
+            else
+                AddressScanner<Text>::scan(piece.begin(), piece.end(), collect);
+        } catch (...) {
+            if (m_plan.options.unique)
+                m_seen.skip(found.piece);
+            throw;
+        }
+        if (m_plan.options.unique)
+            m_seen.markFirstOnes(found.piece, found.keys, found.keyEnds, found.hashes, found.firsts, found.order);
     }
 
     void handOn(Piece &piece)
     {
         if (m_plan.options.unique)
-            keepFirstOnes(piece.found, m_seen, m_output);
+            keepFirstOnes(piece.found, m_output);
         m_deliver(piece.found);
     }
 
 protected:
+    void number(Piece &piece) { piece.found.piece = m_settled++; }
+
     const Plan &m_plan;
 
 private:
     const Output m_output;
     Deliver &m_deliver;
-    AddressSet m_seen;
+    quint32 m_settled = 0;
+    ShardedAddressSet m_seen;
 };
 
 template <typename Unit>
@@ -464,7 +498,7 @@ public:
         return true;
     }
     void fetch(Piece &) { }
-    void settle(Piece &) { }
+    void settle(Piece &piece) { this->number(piece); }
     void handOn(Piece &piece)
     {
         ScanSteps<Text, Piece, Deliver>::handOn(piece);
@@ -672,6 +706,7 @@ public:
     // takes all that is left.
     void settle(Piece &piece)
     {
+        this->number(piece);
         if (!m_seekable)
             return;
         if (m_settledEnd) {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "extract/characterreference.h"
+
 #include <QChar>
 #include <QStringView>
 #include <QtAlgorithms>
@@ -57,7 +59,7 @@ public:
     {
         const Unit *p = begin;
         while (p < end) {
-            const Unit *at = Text::find(p, end, u'@');
+            const Unit *at = Text::findAtSign(p, end);
             if (!at)
                 return;
             // p is a field boundary: from it, or from the line start between, up to the
@@ -104,7 +106,7 @@ public:
                             break;
                         doubled = true;
                         ++p;
-                    } else if (*p == u'@') {
+                    } else if (Text::isAtSign(p, end)) {
                         hasAt = true;
                     } else if (Text::endsLine(*p)) {
                         break;
@@ -197,6 +199,37 @@ struct TextRules
     using Unit = UnitType;
 
     static bool isSeparator(Unit u) { return u <= 32 || u == u','; }
+
+    static const Unit *findAtSign(const Unit *p, const Unit *end) { return Text::find(p, end, u'@'); }
+    static bool isAtSign(const Unit *p, const Unit *) { return *p == u'@'; }
+
+    // The first "@", "&" or "%" in [p, end), or null.
+    static const Unit *findAtSignOrEscape(const Unit *p, const Unit *end)
+    {
+#ifdef __SSE2__
+        constexpr qsizetype perBlock = 16 / sizeof(Unit);
+        for (; end - p >= perBlock; p += perBlock) {
+            const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i *>(p));
+            __m128i found;
+            if constexpr (sizeof(Unit) == 1) {
+                found = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(v, _mm_set1_epi8('@')),
+                                                  _mm_cmpeq_epi8(v, _mm_set1_epi8('&'))),
+                                     _mm_cmpeq_epi8(v, _mm_set1_epi8('%')));
+            } else {
+                found = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi16(v, _mm_set1_epi16('@')),
+                                                  _mm_cmpeq_epi16(v, _mm_set1_epi16('&'))),
+                                     _mm_cmpeq_epi16(v, _mm_set1_epi16('%')));
+            }
+            if (const uint bits = uint(_mm_movemask_epi8(found)))
+                return p + qCountTrailingZeroBits(bits) / sizeof(Unit);
+        }
+#endif
+        for (; p < end; ++p) {
+            if (*p == u'@' || *p == u'&' || *p == u'%')
+                return p;
+        }
+        return nullptr;
+    }
 
     // Looks back from at to from; [readable, from) may be read too.
     static LookBack<Unit> lookBack(const Unit *, const Unit *from, const Unit *at)
@@ -481,4 +514,30 @@ struct Utf8Bytes : TextRules<Utf8Bytes, uchar>
     }
 
     static bool isContinuation(Unit b) { return (b & 0xC0) == 0x80; }
+};
+
+// The rules of Text, with an "@" found also where a character reference or a
+// percent-encoding hides one (hidesAtSign()): the fields that "Adresses seules" looks at.
+// Such a hidden "@" holds no separator, so it lies inside one field.
+template <typename Text>
+struct WithHiddenAtSigns : Text
+{
+    using Unit = typename Text::Unit;
+
+    static const Unit *findAtSign(const Unit *p, const Unit *end)
+    {
+        for (;; ++p) {
+            p = Text::findAtSignOrEscape(p, end);
+            if (!p || *p == u'@' || hidesAtSign(p, end))
+                return p;
+        }
+    }
+    static bool isAtSign(const Unit *p, const Unit *end) { return *p == u'@' || hidesAtSign(p, end); }
+    static const Unit *plainFieldEnd(const Unit *p, const Unit *end, bool &hasAt)
+    {
+        const Unit *fieldEnd = Text::plainFieldEnd(p, end, hasAt);
+        for (; !hasAt && p < fieldEnd; ++p)
+            hasAt = hidesAtSign(p, fieldEnd);
+        return fieldEnd;
+    }
 };

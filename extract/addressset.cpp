@@ -5,21 +5,66 @@
 
 #include <QChar>
 
-#include <algorithm>
 #include <cstring>
+#include <new>
 
 namespace {
 
-// A folded value below 0x80 is its own byte; any other is 0xFF and three bytes, so that
-// one sequence of bytes reads back as one sequence of values.
-void appendFolded(char32_t value, QByteArray &keys)
+// A folded value is written in UTF-8, a surrogate that stands alone as one of three bytes
+// too, so that one sequence of bytes reads back as one sequence of values. Returns the end
+// of what it wrote.
+char *writeFolded(char32_t value, char *out)
 {
     if (value < 0x80) {
-        keys += char(value);
-        return;
+        *out++ = char(value);
+    } else if (value < 0x800) {
+        *out++ = char(0xC0 | (value >> 6));
+        *out++ = char(0x80 | (value & 0x3F));
+    } else if (value < 0x10000) {
+        *out++ = char(0xE0 | (value >> 12));
+        *out++ = char(0x80 | ((value >> 6) & 0x3F));
+        *out++ = char(0x80 | (value & 0x3F));
+    } else {
+        *out++ = char(0xF0 | (value >> 18));
+        *out++ = char(0x80 | ((value >> 12) & 0x3F));
+        *out++ = char(0x80 | ((value >> 6) & 0x3F));
+        *out++ = char(0x80 | (value & 0x3F));
     }
-    const char bytes[] = {'\xFF', char(value >> 16), char(value >> 8), char(value)};
-    keys.append(bytes, sizeof bytes);
+    return out;
+}
+
+// ASCII characters fold as their capitals lower, without a look at the tables.
+char32_t folded(char32_t c)
+{
+    if (c < 0x80)
+        return c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c;
+    return QChar::toCaseFolded(c);
+}
+
+// Writes the key of the code points of well-formed UTF-8 bytes as the key of their text
+// is written: a character outside the Basic Multilingual Plane is the pair of units of
+// the text, its high surrogate folded alone, then the character.
+char *writeFoldedUtf8(const uchar *p, const uchar *end, char *out)
+{
+    while (p < end) {
+        char32_t c;
+        if (*p < 0x80) {
+            c = *p++;
+        } else if (*p < 0xE0) {
+            c = (char32_t(p[0] & 0x1F) << 6) | (p[1] & 0x3F);
+            p += 2;
+        } else if (*p < 0xF0) {
+            c = (char32_t(p[0] & 0x0F) << 12) | (char32_t(p[1] & 0x3F) << 6) | (p[2] & 0x3F);
+            p += 3;
+        } else {
+            c = (char32_t(p[0] & 0x07) << 18) | (char32_t(p[1] & 0x3F) << 12) | (char32_t(p[2] & 0x3F) << 6)
+                    | (p[3] & 0x3F);
+            p += 4;
+            out = writeFolded(QChar::highSurrogate(c), out);
+        }
+        out = writeFolded(folded(c), out);
+    }
+    return out;
 }
 
 quint64 mix(quint64 h)
@@ -36,28 +81,62 @@ quint64 mix(quint64 h)
 // one stands for the character of the pair.
 void AddressSet::appendKey(QStringView address, QByteArray &keys)
 {
+    const qsizetype size = keys.size();
+    keys.resize(size + 4 * address.size());
+    char *out = keys.data() + size;
     const char16_t *units = reinterpret_cast<const char16_t *>(address.utf16());
     for (qsizetype i = 0; i < address.size(); ++i) {
         char32_t c = units[i];
         if (QChar::isLowSurrogate(c) && i > 0 && QChar::isHighSurrogate(units[i - 1]))
             c = QChar::surrogateToUcs4(units[i - 1], char16_t(c));
-        appendFolded(QChar::toCaseFolded(c), keys);
+        out = writeFolded(folded(c), out);
     }
+    keys.truncate(out - keys.constData());
 }
 
+// Nearly every address is ASCII: its key is its bytes with the capitals lowered, eight at a
+// time, the last eight overlapping those before (lowering twice changes nothing). Any
+// other is folded character by character, decoded leniently first when it is not
+// well-formed.
 void AddressSet::appendKey(QByteArrayView utf8Address, QByteArray &keys)
 {
-    const bool ascii = std::all_of(utf8Address.begin(), utf8Address.end(),
-                                   [](char c) { return uchar(c) < 0x80; });
-    if (!ascii) {
-        appendKey(decodeUtf8(utf8Address), keys);
+    constexpr quint64 highBits = 0x8080808080808080ull;
+    const char *in = utf8Address.data();
+    const qsizetype count = utf8Address.size();
+    const qsizetype size = keys.size();
+    keys.resize(size + count);
+    char *out = keys.data() + size;
+    const auto fallBack = [&] {
+        if (!utf8Address.isValidUtf8()) {
+            keys.truncate(size);
+            appendKey(decodeUtf8(utf8Address), keys);
+            return;
+        }
+        keys.resize(size + 4 * count);
+        const auto *bytes = reinterpret_cast<const uchar *>(in);
+        keys.truncate(writeFoldedUtf8(bytes, bytes + count, keys.data() + size) - keys.constData());
+    };
+    if (count < 8) {
+        for (qsizetype i = 0; i < count; ++i) {
+            if (uchar(in[i]) >= 0x80)
+                return fallBack();
+            out[i] = in[i] >= 'A' && in[i] <= 'Z' ? char(in[i] - 'A' + 'a') : in[i];
+        }
         return;
     }
-    const qsizetype size = keys.size();
-    keys.resize(size + utf8Address.size());
-    std::transform(utf8Address.begin(), utf8Address.end(), keys.data() + size, [](char c) {
-        return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c;
-    });
+    for (qsizetype i = 0;; i += 8) {
+        const qsizetype at = qMin(i, count - 8);
+        quint64 word;
+        std::memcpy(&word, in + at, 8);
+        if (word & highBits)
+            return fallBack();
+        // A byte's high bit is set by adding 0x3F when it is at least 'A', by adding 0x25
+        // when it is past 'Z'; ASCII bytes carry nothing into the next one.
+        word |= ((word + 0x3F3F3F3F3F3F3F3Full) & ~(word + 0x2525252525252525ull) & highBits) >> 2;
+        std::memcpy(out + at, &word, 8);
+        if (at == count - 8)
+            return;
+    }
 }
 
 quint64 AddressSet::hash(QByteArrayView key)
@@ -67,64 +146,112 @@ quint64 AddressSet::hash(QByteArrayView key)
 
 bool AddressSet::insert(QByteArrayView key, quint64 hash)
 {
-    if (2 * (m_count + 1) > qsizetype(m_slots.size()))
+    if (4 * (m_count + 1) > 3 * qsizetype(m_slotCount))
         grow();
-    const quint32 tag = quint32(hash);
-    const size_t mask = m_slots.size() - 1;
-    for (size_t i = tag & mask;; i = (i + 1) & mask) {
-        Slot &slot = m_slots[i];
-        if (!slot.key) {
-            slot = {store(key), quint32(key.size()), tag};
+    const quint64 tag = tagOf(hash);
+    const size_t mask = m_slotCount - 1;
+    for (size_t i = size_t(hash) & mask;; i = (i + 1) & mask) {
+        const Slot slot = m_slots[i];
+        if (!slot) {
+            m_slots[i] = (tag << 48) | quint64(quintptr(store(key, hash)));
             ++m_count;
             return true;
         }
-        if (slot.tag == tag && slot.size == quint32(key.size())
-            && std::memcmp(slot.key, key.data(), size_t(key.size())) == 0)
+        if (slot >> 48 != tag)
+            continue;
+        const QByteArrayView stored = keyOf(recordOf(slot));
+        if (stored.size() == key.size() && std::memcmp(stored.data(), key.data(), size_t(key.size())) == 0)
             return false;
     }
 }
 
-bool AddressSet::insert(QStringView address)
-{
-    QByteArray key;
-    appendKey(address, key);
-    return insert(key, hash(key));
-}
-
 void AddressSet::prefetch(quint64 hash) const
 {
-    if (!m_slots.empty())
-        __builtin_prefetch(&m_slots[quint32(hash) & (m_slots.size() - 1)]);
+    if (m_slotCount > 0)
+        __builtin_prefetch(&m_slots[size_t(hash) & (m_slotCount - 1)]);
 }
 
-// A key longer than a block, which addresses never are, gets a block of its own.
-const char *AddressSet::store(QByteArrayView key)
+// The key is found past its home slot as often as at it: the slots up to the first empty
+// one are looked at, as far as the cache line of the home slot and the next go.
+void AddressSet::prefetchKey(quint64 hash) const
 {
-    constexpr qsizetype blockSize = 256 * 1024;
-    if (key.size() > m_blockLeft) {
-        const qsizetype size = qMax(blockSize, key.size());
-        m_blocks.push_back(std::make_unique_for_overwrite<char[]>(size_t(size)));
-        m_blockEnd = m_blocks.back().get() + size;
-        m_blockLeft = size;
+    if (m_slotCount == 0)
+        return;
+    const quint64 tag = tagOf(hash);
+    const size_t mask = m_slotCount - 1;
+    for (size_t i = size_t(hash) & mask, seen = 0; seen < 16; i = (i + 1) & mask, ++seen) {
+        const Slot slot = m_slots[i];
+        if (!slot)
+            return;
+        if (slot >> 48 == tag) {
+            __builtin_prefetch(recordOf(slot));
+            return;
+        }
     }
-    char *stored = m_blockEnd - m_blockLeft;
-    if (!key.isEmpty())
-        std::memcpy(stored, key.data(), size_t(key.size()));
-    m_blockLeft -= key.size();
-    return stored;
 }
 
+// A record is the low 32 bits of the key's hash, then the key's size in one byte, or 0xFF
+// and the size in eight for a key of 255 bytes or more, which addresses hardly ever are,
+// then its bytes.
+QByteArrayView AddressSet::keyOf(const char *record)
+{
+    const uchar shortSize = uchar(record[4]);
+    if (shortSize < 0xFF)
+        return QByteArrayView(record + 5, shortSize);
+    qsizetype size;
+    std::memcpy(&size, record + 5, sizeof size);
+    return QByteArrayView(record + 5 + sizeof size, size);
+}
+
+// The blocks grow with the set, from 64 KiB to 2 MiB; a key larger than that, which
+// addresses never are, gets a block of its own.
+const char *AddressSet::store(QByteArrayView key, quint64 hash)
+{
+    const qsizetype header = key.size() < 0xFF ? 5 : 5 + qsizetype(sizeof(qsizetype));
+    const qsizetype recordSize = header + key.size();
+    if (m_blocks.empty() || m_blocks.back().size - m_blocks.back().used < recordSize) {
+        constexpr qsizetype smallest = 64 * 1024;
+        constexpr qsizetype largest = 2 * 1024 * 1024;
+        const qsizetype size = qMax(m_blocks.empty() ? smallest : qMin(2 * m_blocks.back().size, largest),
+                                    recordSize);
+        m_blocks.push_back({std::make_unique_for_overwrite<char[]>(size_t(size)), size, 0});
+    }
+    Block &block = m_blocks.back();
+    char *record = block.bytes.get() + block.used;
+    if (quintptr(record) >> 48)
+        throw std::bad_alloc();
+    const quint32 lowHash = quint32(hash);
+    std::memcpy(record, &lowHash, 4);
+    if (key.size() < 0xFF) {
+        record[4] = char(key.size());
+    } else {
+        record[4] = char(0xFF);
+        const qsizetype size = key.size();
+        std::memcpy(record + 5, &size, sizeof size);
+    }
+    if (!key.isEmpty())
+        std::memcpy(record + header, key.data(), size_t(key.size()));
+    block.used += recordSize;
+    return record;
+}
+
+// The records are read in the order they were stored, which memory serves well, rather
+// than the old table.
 void AddressSet::grow()
 {
-    std::vector<Slot> table(qMax(m_slots.size() * 2, size_t(1024)), Slot{nullptr, 0, 0});
-    const size_t mask = table.size() - 1;
-    for (const Slot &slot : m_slots) {
-        if (!slot.key)
-            continue;
-        size_t i = slot.tag & mask;
-        while (table[i].key)
-            i = (i + 1) & mask;
-        table[i] = slot;
+    m_slotCount = qMax(m_slotCount * 2, size_t(1024));
+    m_slots = std::make_unique<Slot[]>(m_slotCount);
+    const size_t mask = m_slotCount - 1;
+    for (const Block &block : m_blocks) {
+        for (const char *record = block.bytes.get(); record < block.bytes.get() + block.used;) {
+            const QByteArrayView key = keyOf(record);
+            quint32 lowHash;
+            std::memcpy(&lowHash, record, 4);
+            size_t i = lowHash & mask;
+            while (m_slots[i])
+                i = (i + 1) & mask;
+            m_slots[i] = (tagOf(lowHash) << 48) | quint64(quintptr(record));
+            record = key.data() + key.size();
+        }
     }
-    m_slots = std::move(table);
 }

@@ -10,8 +10,8 @@
 // such field as it stands, in the order found, duplicates included.
 struct ExtractionOptions
 {
-    // "Adresses seules": each field reduced to the address it holds (cleanedAddress()),
-    // a field that holds none left out.
+    // "Adresses seules": every address each field holds, in order (AddressCleaner), in
+    // place of the field; a field that holds none gives nothing.
     bool clean = false;
     // "Sans doublons": only the first of the addresses that are equal without regard to
     // case (AddressSet) stays, after the cleaning when both are on.

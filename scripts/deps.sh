@@ -4,8 +4,9 @@
 set -e
 
 # The documents' readers: libarchive (zips, compressed files, tar), GMime (mail) and Qt's
-# PDF module, found through pkg-config.
-packages="cmake g++ make pkg-config qt6-base-dev qt6-base-dev-tools qt6-translations-l10n libgl-dev fonts-dejavu-core libarchive-dev libgmime-3.0-dev qt6-pdf-dev"
+# PDF module, found through pkg-config; libpsl-dev: the top-level domains that exist, for
+# "Adresses seules".
+packages="cmake g++ make pkg-config qt6-base-dev qt6-base-dev-tools qt6-translations-l10n libgl-dev fonts-dejavu-core libarchive-dev libgmime-3.0-dev qt6-pdf-dev libpsl-dev"
 case "${1:-build}" in
     # dpkg-dev: dpkg-shlibdeps, which CPack runs for the Debian package's Depends.
     # qpdf encrypts a PDF, zip makes the workbook of the real window's test.

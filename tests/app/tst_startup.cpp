@@ -2,6 +2,7 @@
 #include "extract/extraction.h"
 #include "settings/identity.h"
 #include "settings/profile.h"
+#include "support/cleaningexamples.h"
 #include "support/plainpaths.h"
 #include "support/testsupport.h"
 #include "support/windowdriver.h"
@@ -53,6 +54,8 @@ private slots:
     void extractionOptions_data();
     void extractionOptions();
     void extractionOptionsRemembered();
+    void cleaningExamples_data();
+    void cleaningExamples();
     void filesWithoutMark_data();
     void filesWithoutMark();
 
@@ -442,7 +445,7 @@ void TestStartup::extractionOptions_data()
                                                 "@\na@b@c.fr\nélodie@ex.fr\n<jean@exemple.fr>.\n");
     QTest::newRow("addresses only") << true << false << mail
                                     << QStringLiteral("jean@exemple.fr\nJEAN@exemple.fr\n"
-                                                      "contact@asso.fr\npaul@ex.net\n"
+                                                      "contact@asso.fr\npaul@ex.net\nb@c.fr\n"
                                                       "élodie@ex.fr\njean@exemple.fr\n");
     QTest::newRow("no duplicates") << false << true << mail
                                    << QStringLiteral("<jean@exemple.fr>\nJEAN@exemple.fr\n"
@@ -450,7 +453,7 @@ void TestStartup::extractionOptions_data()
                                                      "@\na@b@c.fr\nélodie@ex.fr\n<jean@exemple.fr>.\n");
     QTest::newRow("both") << true << true << mail
                           << QStringLiteral("jean@exemple.fr\ncontact@asso.fr\npaul@ex.net\n"
-                                            "élodie@ex.fr\n");
+                                            "b@c.fr\nélodie@ex.fr\n");
     QTest::newRow("both, UTF-16") << true << true
                                   << utf16Bytes(u"A@ex.fr, <a@EX.fr> b@ex.fr\n", false)
                                   << QStringLiteral("A@ex.fr\nb@ex.fr\n");
@@ -503,6 +506,31 @@ void TestStartup::extractionOptionsRemembered()
     createWindow();
     QVERIFY(m_driver->action(QStringLiteral("chk_CLEAN"))->isChecked());
     QVERIFY(!m_driver->action(QStringLiteral("chk_UNIQUE"))->isChecked());
+}
+
+void TestStartup::cleaningExamples_data()
+{
+    addCleaningExamples();
+}
+
+// Every address of each kind of file with "Adresses seules", as adrelio-extract --clean
+// gives them (tst_adrelioextract): at start-up, and by "Extraire" over the lines loaded.
+void TestStartup::cleaningExamples()
+{
+    QFETCH(QByteArray, content);
+    QFETCH(QStringList, addresses);
+
+    const QString fileName = writeFile(QStringLiteral("exemple.txt"), content);
+    writeProfile(profileWithFile(fileName, true) + "chk_CLEAN=1\n");
+    createWindow();
+    QVERIFY(m_driver->errors().isEmpty());
+    const QString expected = QString::fromUtf8(utf8Lines(addresses));
+    QCOMPARE(m_driver->text(), expected);
+
+    m_driver->setAutoExtract(false);
+    QVERIFY(m_driver->drop(fileName));
+    m_driver->extract();
+    QCOMPARE(m_driver->text(), expected);
 }
 
 // A file without a mark is UTF-8 when its bytes are, else Windows-1252, as Windows programs

@@ -50,12 +50,12 @@ dpkg-deb --info "$package" >/dev/null || fail "dpkg-deb cannot read the control 
 [ "$(field Recommends)" = qt6-translations-l10n ] || fail "Recommends: $(field Recommends)"
 
 # Depends comes from the libraries the programs link: every name in it is a package of
-# this system, Qt's widgets and the documents' libraries among them.
+# this system, Qt's widgets, the documents' libraries and libpsl among them.
 depends=$(field Depends)
 echo "Depends: $depends"
 [ -n "$depends" ] || fail "Depends is empty"
 names=$(echo "$depends" | tr ',' '\n' | awk '{ print $1 }')
-for name in libqt6widgets6 libqt6core6 libqt6pdf6 libarchive13 libgmime-3.0-0 libc6; do
+for name in libqt6widgets6 libqt6core6 libqt6pdf6 libarchive13 libgmime-3.0-0 libpsl5 libc6; do
     echo "$names" | grep -qx "$name" || fail "Depends does not name $name"
 done
 for name in $names; do

@@ -1,9 +1,9 @@
 #pragma once
 
-#include "extract/addresscleaner.h"
 #include "extract/addressextractor.h"
 #include "extract/extraction.h"
 #include "extract/splitfields.h"
+#include "support/plaincleaning.h"
 #include "worklist/linesort.h"
 #include "worklist/textfile.h"
 #include "worklist/textinput.h"
@@ -20,34 +20,29 @@
 // fuzz targets hold those paths to. Header only: the fuzz targets link nothing else.
 
 // The extraction done the plain way: every line of a text with '\n' breaks split on its
-// own, every field that holds "@" kept.
-inline QStringList plainExtraction(QStringView text)
+// own, every field that holds "@" kept; with "Adresses seules", every address of every
+// field instead; with "Sans doublons", every address compared with each one kept before
+// it.
+inline QStringList plainExtraction(QStringView text, ExtractionOptions options = {})
 {
-    QStringList addresses;
+    QStringList found;
     QStringList fields;
     for (QStringView line : text.split(u'\n')) {
         splitFields(line, fields);
         for (const QString &field : std::as_const(fields)) {
-            if (field.contains(u'@'))
-                addresses.append(field);
+            if (options.clean)
+                found += plainAddressesInField(field);
+            else if (field.contains(u'@'))
+                found.append(field);
         }
     }
-    return addresses;
-}
-
-// The options applied the plain way: each field cleaned on its own, then every address
-// compared with each one kept before it.
-inline QStringList withOptions(const QStringList &fields, ExtractionOptions options)
-{
+    if (!options.unique)
+        return found;
     QStringList addresses;
-    for (const QString &field : fields) {
-        const QString address = options.clean ? cleanedAddress(field).toString() : field;
-        if (options.clean && address.isEmpty())
-            continue;
-        const bool seen = options.unique
-                && std::any_of(addresses.cbegin(), addresses.cend(), [&](const QString &kept) {
-                       return kept.compare(address, Qt::CaseInsensitive) == 0;
-                   });
+    for (const QString &address : std::as_const(found)) {
+        const bool seen = std::any_of(addresses.cbegin(), addresses.cend(), [&](const QString &kept) {
+            return kept.compare(address, Qt::CaseInsensitive) == 0;
+        });
         if (!seen)
             addresses.append(address);
     }

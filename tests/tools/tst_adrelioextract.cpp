@@ -1,4 +1,5 @@
 #include "base/fileerrors.h"
+#include "support/cleaningexamples.h"
 #include "support/plainpaths.h"
 #include "support/documentfiles.h"
 #include "support/testsupport.h"
@@ -46,6 +47,8 @@ private slots:
     void sort();
     void options_data();
     void options();
+    void cleaningExamples_data();
+    void cleaningExamples();
     void help();
     void unknownOption();
     void endOfOptions();
@@ -368,6 +371,24 @@ void TestAdrelioExtract::options()
     QCOMPARE(result.exitCode, 0);
     QCOMPARE(result.err, QByteArray());
     QCOMPARE(result.out, addresses);
+}
+
+void TestAdrelioExtract::cleaningExamples_data()
+{
+    addCleaningExamples();
+}
+
+// Every address of each kind of file, as the window gives them (tst_startup).
+void TestAdrelioExtract::cleaningExamples()
+{
+    QFETCH(QByteArray, content);
+    QFETCH(QStringList, addresses);
+
+    const QString file = writeFile(m_dir.path(), u"exemple.txt"_s, content);
+    const Result result = run({u"--clean"_s, file});
+    QCOMPARE(result.exitCode, 0);
+    QCOMPARE(result.err, QByteArray());
+    QCOMPARE(QString::fromUtf8(result.out), QString::fromUtf8(utf8Lines(addresses)));
 }
 
 void TestAdrelioExtract::help()
