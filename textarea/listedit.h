@@ -110,6 +110,7 @@ signals:
 
 protected:
     bool event(QEvent *event) override;
+    bool viewportEvent(QEvent *event) override;
     void paintEvent(QPaintEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
     void changeEvent(QEvent *event) override;
@@ -146,9 +147,12 @@ private:
         bool canRedo = false;
     };
 
+    bool handleEvent(QEvent *event);
+    QVariant inputMethodAnswer(Qt::InputMethodQuery query) const;
     State state() const;
     void finish(const State &before, const TextChange &change, bool showCaret = true);
     void applyChange(const TextChange &change);
+    void adjustTop(const TextChange &change);
     void notifyAccessibility(const State &before, const TextChange &change);
     void updateLongLines(const TextChange &change);
     void updateFont();
@@ -187,6 +191,7 @@ private:
     int m_rowHeight = 1;
     qreal m_preferredX = -1;
     bool m_updatingScrollBar = false;
+    bool m_paintFailed = false;
 
     QBasicTimer m_blinkTimer;
     bool m_caretShown = true;
