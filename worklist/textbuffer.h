@@ -147,13 +147,13 @@ private:
         TextPosition caretBefore, anchorBefore, caretAfter, anchorAfter;
     };
 
-    TextChange replaceRange(TextPosition from, TextPosition to, QStringView text);
-    TextChange edit(TextPosition from, TextPosition to, QStringView normalized, bool typing);
-    TextChange replaceAll(QStringList lines, bool openEnd);
+    TextChange replaceRange(TextPosition from, TextPosition to, const QString &text);
+    TextChange edit(TextPosition from, TextPosition to, const QString &normalized, bool typing);
+    TextChange replaceAll(QStringList lines, bool openEnd) noexcept;
     enum class CaretAt { Start, End };
     TextChange replaceWhole(QStringList lines, bool openEnd, CaretAt caret, ReplaceMode mode);
-    TextChange swapLines(Step &step);
-    void pushStep(Step step);
+    TextChange swapLines(Step &step) noexcept;
+    void pushStep(Step step) noexcept;
     void linesChangedFrom(qsizetype line) const;
     TextPosition positionAfter(TextPosition start, QStringView text) const;
     TextPosition snapped(TextPosition position) const;
