@@ -1,5 +1,6 @@
 #include "textarea/listedit.h"
 
+#include "textarea/clipboardtext.h"
 #include "textarea/listeditaccessible.h"
 
 #include "base/boundary.h"
@@ -277,9 +278,7 @@ void ListEdit::deleteWordForward()
 
 QMimeData *ListEdit::createMimeDataFromSelection() const
 {
-    auto *mimeData = new QMimeData;
-    mimeData->setText(m_buffer.selectedTextWithCrLf());
-    return mimeData;
+    return new ClipboardText(m_buffer.selectedUtf8WithCrLf());
 }
 
 void ListEdit::copy()
@@ -322,9 +321,7 @@ void ListEdit::updatePrimarySelection()
     QClipboard *clipboard = QGuiApplication::clipboard();
     if (!m_buffer.hasSelection() || !clipboard->supportsSelection())
         return;
-    auto *mimeData = new QMimeData;
-    mimeData->setText(m_buffer.selectedTextWithCrLf());
-    clipboard->setMimeData(mimeData, QClipboard::Selection);
+    clipboard->setMimeData(createMimeDataFromSelection(), QClipboard::Selection);
 }
 
 void ListEdit::updateFont()

@@ -21,6 +21,11 @@ QT_END_NAMESPACE
 // context menu of its own: mouse, wheel, drag and context-menu events reach its viewport,
 // keys, focus and input-method events the area, so that event filters on either see them
 // first. The selection is drawn only while the area has the focus.
+//
+// No exception leaves a handler of the area: every event of the area and of its viewport,
+// and every question Qt asks it, runs in guarded(), and an error is reported with
+// reportErrorLater(). Its public functions and slots throw as the buffer does (an edit that
+// fails leaves the text as it was), so a connection to them wraps them in its own guard.
 class ListEdit : public QAbstractScrollArea
 {
     Q_OBJECT
@@ -87,7 +92,8 @@ public:
     // The columns [start, end) of the display row that holds position.
     std::pair<qsizetype, qsizetype> rowColumns(TextPosition position) const;
 
-    // The selection with CR LF breaks as text/plain, every character kept.
+    // The selection with CR LF breaks as text/plain, every character kept, already encoded
+    // (ClipboardText).
     QMimeData *createMimeDataFromSelection() const;
 
     QVariant inputMethodQuery(Qt::InputMethodQuery query) const override;

@@ -1,5 +1,7 @@
 #include "worklist/textbuffer.h"
 
+#include "base/utf8.h"
+
 #include <QTextBoundaryFinder>
 #include <QThreadPool>
 
@@ -240,6 +242,31 @@ QString TextBuffer::selectedTextWithCrLf() const
 {
     QString text = selectedText();
     return text.replace(u'\n', "\r\n"_L1);
+}
+
+QByteArray TextBuffer::selectedUtf8WithCrLf() const
+{
+    const TextPosition from = selectionStart();
+    const TextPosition to = selectionEnd();
+    const auto piece = [&](qsizetype line) {
+        QStringView text = paragraph(line);
+        if (line == to.line)
+            text = text.first(to.column);
+        return line == from.line ? text.sliced(from.column) : text;
+    };
+    qsizetype size = 2 * (to.line - from.line);
+    for (qsizetype line = from.line; line <= to.line; ++line)
+        size += utf8Size(piece(line));
+    QByteArray bytes(size, Qt::Uninitialized);
+    char *out = bytes.data();
+    for (qsizetype line = from.line; line <= to.line; ++line) {
+        if (line > from.line) {
+            *out++ = '\r';
+            *out++ = '\n';
+        }
+        out = encodeUtf8(piece(line), out);
+    }
+    return bytes;
 }
 
 TextPosition TextBuffer::snapped(TextPosition position) const

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 #include <QStringList>
 #include <QStringView>
@@ -85,6 +86,8 @@ public:
     // With '\n' breaks, and with CR LF breaks as copies carry them.
     QString selectedText() const;
     QString selectedTextWithCrLf() const;
+    // The same as UTF-8, made in one buffer of its exact size, for the clipboard.
+    QByteArray selectedUtf8WithCrLf() const;
     QString textBetween(TextPosition from, TextPosition to) const;
     // Positions are clamped to the text and moved off the middle of a surrogate pair.
     void setCaret(TextPosition position, bool keepAnchor = false);
