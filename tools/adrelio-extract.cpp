@@ -2,6 +2,7 @@
 // written to standard output for scripts and batches.
 
 #include "base/adrelioerror.h"
+#include "base/boundary.h"
 #include "base/fileerrors.h"
 #include "extract/addressextractor.h"
 #include "extract/extraction.h"
@@ -138,6 +139,10 @@ int main(int argc, char *argv[])
         }
     } catch (const OutputFailure &failure) {
         printError(failure.message);
+        return EXIT_FAILURE;
+    } catch (...) {
+        // Memory that runs out gives « Mémoire insuffisante », never an abort.
+        reportCurrentException(printError);
         return EXIT_FAILURE;
     }
     return status;

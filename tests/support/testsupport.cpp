@@ -76,6 +76,21 @@ QString createErrorText(const QString &fileName, int errnum)
             .arg(fileName, systemReason(errnum));
 }
 
+bool addressSpaceCanBeLimited(QString *why)
+{
+#if defined(__SANITIZE_ADDRESS__)
+    const bool sanitized = true;
+#elif defined(__has_feature)
+    const bool sanitized = __has_feature(address_sanitizer);
+#else
+    const bool sanitized = false;
+#endif
+    if (sanitized)
+        *why = QStringLiteral("AddressSanitizer reserves terabytes of address space, so a "
+                              "limit on it cannot stand for memory that runs out");
+    return !sanitized;
+}
+
 bool nobodyAvailable(QString *why)
 {
     if (geteuid() != 0) {

@@ -31,6 +31,11 @@ QString systemReason(int errnum);
 QString openErrorText(const QString &fileName, int errnum);
 QString createErrorText(const QString &fileName, int errnum);
 
+// Whether a limit on the address space (setrlimit(RLIMIT_AS), ulimit -v) can stand for
+// memory that runs out: not under AddressSanitizer, which reserves terabytes of address
+// space at start. When it cannot, why says why.
+bool addressSpaceCanBeLimited(QString *why);
+
 // Whether runAsNobody() can work: the tests run as root, and the user nobody and runuser
 // exist. When it cannot, why says why.
 bool nobodyAvailable(QString *why);
