@@ -15,6 +15,10 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <sys/stat.h>
+
+using namespace Qt::Literals::StringLiterals;
+
 // What the user's config folder holds when a copy in a read-only folder starts.
 enum class UserProfile {
     Missing,
@@ -24,6 +28,8 @@ Q_DECLARE_METATYPE(UserProfile)
 
 enum class ProfileTrouble {
     Folder,
+    Fifo,
+    DeviceLink,
     ReadOnlyFile,
     ReadOnlyFolder,
     FullDisk,
@@ -87,7 +93,7 @@ void TestBadProfile::init()
 {
     QFile::remove(Profile().fileName());
     const QString tag = QString::fromLatin1(QTest::currentDataTag());
-    m_programFolder = m_dir.filePath(QString(tag).replace(u' ', u'-'));
+    m_programFolder = m_dir.filePath(QString(tag).replace(u' ', u'-').replace(u'/', u'-'));
 }
 
 void TestBadProfile::cleanup()
@@ -161,6 +167,8 @@ void TestBadProfile::unwritableProfile_data()
     QTest::addColumn<ProfileTrouble>("trouble");
 
     QTest::newRow("a folder in its place") << ProfileTrouble::Folder;
+    QTest::newRow("a FIFO in its place") << ProfileTrouble::Fifo;
+    QTest::newRow("a link to /dev/zero") << ProfileTrouble::DeviceLink;
     QTest::newRow("read-only file") << ProfileTrouble::ReadOnlyFile;
     QTest::newRow("read-only folder") << ProfileTrouble::ReadOnlyFolder;
     QTest::newRow("full file system") << ProfileTrouble::FullDisk;
@@ -170,7 +178,9 @@ void TestBadProfile::unwritableProfile_data()
 // store anything, so the window stays open; the profile is left exactly as it was. The
 // window runs as nobody where only the permissions stop the write, since root passes them.
 // In a read-only folder the profile beside the program is only read, and the one in the
-// user's config folder cannot be made either.
+// user's config folder cannot be made either. A profile that is not a regular file is
+// neither read nor written: a FIFO would make the start-up wait for a writer for ever, and
+// /dev/zero never ends, so the probe is given far less time than a hang would take.
 void TestBadProfile::unwritableProfile()
 {
     QFETCH(ProfileTrouble, trouble);
@@ -191,9 +201,19 @@ void TestBadProfile::unwritableProfile()
             + QFile::encodeName(start) + "\n";
 
     QStringList firstSteps;
+    const bool notRegular = trouble == ProfileTrouble::Folder || trouble == ProfileTrouble::Fifo
+            || trouble == ProfileTrouble::DeviceLink;
     switch (trouble) {
     case ProfileTrouble::Folder:
         QVERIFY(QDir().mkdir(probe.profile()));
+        break;
+    case ProfileTrouble::Fifo:
+        QVERIFY(::mkfifo(QFile::encodeName(probe.profile()).constData(), 0644) == 0);
+        probe.setTimeLimit(20000);
+        break;
+    case ProfileTrouble::DeviceLink:
+        QVERIFY(QFile::link(u"/dev/zero"_s, probe.profile()));
+        probe.setTimeLimit(20000);
         break;
     case ProfileTrouble::ReadOnlyFile:
         writeFile(probe.profile(), profile);
@@ -227,7 +247,7 @@ void TestBadProfile::unwritableProfile()
             trouble == ProfileTrouble::ReadOnlyFolder ? probe.userProfile() : probe.profile();
     const QJsonArray writeError{ QStringLiteral("Impossible d'écrire dans %1.").arg(written) };
     QCOMPARE(startUp.value("errors").toArray(), QJsonArray());
-    if (trouble == ProfileTrouble::Folder)
+    if (notRegular)
         QCOMPARE(startUp.value("text").toString(), placeholderText);
     else
         QCOMPARE(startUp.value("text").toString(), QStringLiteral("depart@exemple.fr\n"));
@@ -239,10 +259,23 @@ void TestBadProfile::unwritableProfile()
     QCOMPARE(extract.value("text").toString(),
              QStringLiteral("<liste@exemple.fr>\nautre@exemple.fr\n"));
 
-    if (trouble == ProfileTrouble::Folder)
-        QVERIFY(QFileInfo(probe.profile()).isDir());
-    else
+    const QFileInfo after(probe.profile());
+    switch (trouble) {
+    case ProfileTrouble::Folder:
+        QVERIFY(after.isDir());
+        break;
+    case ProfileTrouble::Fifo: {
+        struct stat status;
+        QVERIFY(::stat(QFile::encodeName(probe.profile()).constData(), &status) == 0);
+        QVERIFY(S_ISFIFO(status.st_mode));
+        break;
+    }
+    case ProfileTrouble::DeviceLink:
+        QCOMPARE(after.symLinkTarget(), u"/dev/zero"_s);
+        break;
+    default:
         QCOMPARE(readFile(probe.profile()), profile);
+    }
     QCOMPARE(folderEntries(folder), entries);
 }
 

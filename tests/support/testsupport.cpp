@@ -109,7 +109,7 @@ bool nobodyAvailable(QString *why)
 }
 
 ProgramRun runProgram(const QString &program, const QStringList &arguments,
-                      const QStringList &environment)
+                      const QStringList &environment, int timeLimitMs)
 {
     ProgramRun run;
     QProcess process;
@@ -118,7 +118,7 @@ ProgramRun runProgram(const QString &program, const QStringList &arguments,
         variables.insert(entry.section(u'=', 0, 0), entry.section(u'=', 1));
     process.setProcessEnvironment(variables);
     process.start(program, arguments);
-    if (!process.waitForFinished(300000)) {
+    if (!process.waitForFinished(timeLimitMs)) {
         run.error = QStringLiteral("%1 did not finish: %2").arg(program, process.errorString());
         process.kill();
         process.waitForFinished();
@@ -135,12 +135,12 @@ ProgramRun runProgram(const QString &program, const QStringList &arguments,
 
 // runuser replaces HOME with nobody's own; env, which it starts, then sets the entries.
 ProgramRun runAsNobody(const QString &program, const QStringList &arguments,
-                       const QStringList &environment)
+                       const QStringList &environment, int timeLimitMs)
 {
     QStringList command{ QStringLiteral("-u"), QStringLiteral("nobody"), QStringLiteral("--") };
     if (!environment.isEmpty())
         command << QStandardPaths::findExecutable(QStringLiteral("env")) << environment;
-    return runProgram(runuserPath(), command << program << arguments);
+    return runProgram(runuserPath(), command << program << arguments, {}, timeLimitMs);
 }
 
 bool canRunUnprivileged(QString *why)
@@ -149,10 +149,10 @@ bool canRunUnprivileged(QString *why)
 }
 
 ProgramRun runUnprivileged(const QString &program, const QStringList &arguments,
-                           const QStringList &environment)
+                           const QStringList &environment, int timeLimitMs)
 {
-    return geteuid() == 0 ? runAsNobody(program, arguments, environment)
-                          : runProgram(program, arguments, environment);
+    return geteuid() == 0 ? runAsNobody(program, arguments, environment, timeLimitMs)
+                          : runProgram(program, arguments, environment, timeLimitMs);
 }
 
 bool giveToUnprivilegedUser(const QString &path)

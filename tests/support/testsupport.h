@@ -41,7 +41,7 @@ bool addressSpaceCanBeLimited(QString *why);
 bool nobodyAvailable(QString *why);
 
 // A program run to its end. exitCode is -1 when it did not start, crashed or did not
-// end within five minutes; error then says which.
+// end within the time given (five minutes unless said); error then says which.
 struct ProgramRun
 {
     int exitCode = -1;
@@ -52,11 +52,11 @@ struct ProgramRun
 
 // environment holds "NAME=value" entries that the program gets on top of the tests' own.
 ProgramRun runProgram(const QString &program, const QStringList &arguments,
-                      const QStringList &environment = {});
+                      const QStringList &environment = {}, int timeLimitMs = 300000);
 // The same as the user nobody, through runuser, which gives it nobody's HOME unless
 // environment sets one; see nobodyAvailable().
 ProgramRun runAsNobody(const QString &program, const QStringList &arguments,
-                       const QStringList &environment = {});
+                       const QStringList &environment = {}, int timeLimitMs = 300000);
 
 // A run whose outcome rests on permissions is unprivileged: root passes every permission,
 // so it runs as the user nobody, for whom permissions hold as they hold for any user; any
@@ -64,6 +64,6 @@ ProgramRun runAsNobody(const QString &program, const QStringList &arguments,
 // take place, and why not when it cannot.
 bool canRunUnprivileged(QString *why);
 ProgramRun runUnprivileged(const QString &program, const QStringList &arguments,
-                           const QStringList &environment = {});
+                           const QStringList &environment = {}, int timeLimitMs = 300000);
 // Makes path the unprivileged user's own, so that an unprivileged run may write there.
 bool giveToUnprivilegedUser(const QString &path);
