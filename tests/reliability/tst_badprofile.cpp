@@ -5,6 +5,7 @@
 #include "testfiles.h"
 #include "support/windowdriver.h"
 
+#include "settings/identity.h"
 #include "settings/profile.h"
 #include "support/testsupport.h"
 
@@ -14,6 +15,7 @@
 #include <QJsonArray>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QtEndian>
 
 #include <sys/stat.h>
 
@@ -67,6 +69,8 @@ private slots:
     void cleanup();
     void startupReads_data();
     void startupReads();
+    void utf16Profile_data();
+    void utf16Profile();
     void unwritableProfile_data();
     void unwritableProfile();
     void readOnlyProgramFolder_data();
@@ -160,6 +164,49 @@ void TestBadProfile::startupReads()
     QCOMPARE(Profile().value(QStringLiteral("FICHIER"), QStringLiteral("IMPORT")),
              m_list);
     QVERIFY(Profile().boolValue(QStringLiteral("OPTIONS"), QStringLiteral("chk_AUTO"), false));
+}
+
+void TestBadProfile::utf16Profile_data()
+{
+    QTest::addColumn<bool>("bigEndian");
+
+    QTest::newRow("little-endian") << false;
+    QTest::newRow("big-endian") << true;
+}
+
+// A profile saved as "Unicode" by a Windows editor: UTF-16 after its mark, CR LF breaks.
+// The start-up reads it, and the close writes its entries into it in UTF-16, every other
+// line kept.
+void TestBadProfile::utf16Profile()
+{
+    QFETCH(bool, bigEndian);
+
+    const QString before = u"; réglages de l'éditeur\r\n[OPTIONS]\r\nchk_AUTO=0\r\n[FICHIER]\r\n"
+                           "IMPORT=%1\r\n[Autre]\r\nclé=\U0001F600\r\n"_s.arg(m_list);
+    const QString fileName = Profile().fileName();
+    writeFile(fileName, utf16Bytes(before, bigEndian));
+
+    WindowDriver window;
+    window.show();
+    QCOMPARE(window.takeErrors(), QStringList());
+    QVERIFY(!window.autoExtract());
+    QCOMPARE(window.text(), loadedText(readFile(m_list)));
+    QVERIFY(window.close());
+    QCOMPARE(window.takeErrors(), QStringList());
+
+    const QByteArray written = readFile(fileName);
+    QVERIFY(written.startsWith(utf16Bytes(QString(), bigEndian)));
+    QVERIFY(written.size() % 2 == 0);
+    QString after(written.size() / 2 - 1, Qt::Uninitialized);
+    if (bigEndian)
+        qFromBigEndian<char16_t>(written.constData() + 2, after.size(), after.data());
+    else
+        qFromLittleEndian<char16_t>(written.constData() + 2, after.size(), after.data());
+    QVERIFY2(keepsForeignLines(before.toUtf8(), after.toUtf8()), qPrintable(after));
+    QCOMPARE(Profile().value(u"FICHIER"_s, u"IMPORT"_s), m_list);
+    QCOMPARE(Profile().value(u"Autre"_s, u"clé"_s), u"\U0001F600"_s);
+    QCOMPARE(Profile().value(u"OPTIONS"_s, u"chk_AUTO"_s), u"0"_s);
+    QCOMPARE(Profile().value(ProgramIdentity().baseName(), u"Form1"_s).count(u':'), 3);
 }
 
 void TestBadProfile::unwritableProfile_data()

@@ -3,6 +3,8 @@
 #include <QByteArray>
 #include <QString>
 #include <QStringList>
+#include <QStringView>
+#include <QtEndian>
 
 #include <functional>
 
@@ -11,6 +13,21 @@
 // The line the text area shows until something is loaded, without its break.
 inline const QString placeholderLine =
         QStringLiteral("Déposez ici un fichier contenat des adresses EMAIL");
+
+// The byte-order mark, then text in UTF-16 units of that order.
+inline QByteArray utf16Bytes(QStringView text, bool bigEndian)
+{
+    const QByteArray mark = bigEndian ? QByteArray("\xFE\xFF") : QByteArray("\xFF\xFE");
+    // An empty view may have no data at all, and the copy must not be given a null source.
+    if (text.isEmpty())
+        return mark;
+    QByteArray bytes(text.size() * 2, Qt::Uninitialized);
+    if (bigEndian)
+        qToBigEndian<char16_t>(text.utf16(), text.size(), bytes.data());
+    else
+        qToLittleEndian<char16_t>(text.utf16(), text.size(), bytes.data());
+    return mark + bytes;
+}
 
 // Writes bytes to the file at path, replacing it. A failure ends the test: nothing that
 // follows would mean anything.
