@@ -498,8 +498,12 @@ ExtractionOptions MainWindow::extractionOptions() const
     return { m_cleanEntry->isChecked(), m_uniqueEntry->isChecked() };
 }
 
+// A name that the profile cannot hold, with a line break or a U+0000 in it, would be read
+// back as another name: it is not remembered, and the entry names the file before it.
 void MainWindow::rememberFile(const QString &fileName)
 {
+    if (!Profile::canHold(fileName))
+        return;
     Profile().setValue(importSection, importKey, fileName);
 }
 

@@ -143,6 +143,11 @@ void Profile::setValue(const QString &section, const QString &key, const QString
         throwWriteError(m_fileName);
 }
 
+bool Profile::canHold(QStringView value)
+{
+    return !value.contains(u'\n') && !value.contains(u'\r') && !value.contains(QChar(0));
+}
+
 qint32 Profile::intValue(const QString &section, const QString &key, qint32 defaultValue) const
 {
     qint32 number = defaultValue;
