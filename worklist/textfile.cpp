@@ -206,21 +206,36 @@ RawTextFile readTextFile(const QString &fileName, const Progress &progress)
     const qint64 size = status.st_size;
     QByteArray bytes(size, Qt::Uninitialized);
     adviseHugePages(bytes.data(), size);
+    const auto readSome = [&](char *buffer, qint64 room) {
+        for (;;) {
+            const ssize_t n = ::read(fd, buffer, size_t(qMin(room, chunkBytes)));
+            if (n >= 0)
+                return qint64(n);
+            if (errno != EINTR) {
+                const int error = errno;
+                throw AdrelioError(readErrorMessage(fileName, error));
+            }
+        }
+    };
     qint64 done = 0;
     while (done < size) {
-        const ssize_t n = ::read(fd, bytes.data() + done, size_t(qMin(size - done, chunkBytes)));
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            const int error = errno;
-            throw AdrelioError(readErrorMessage(fileName, error));
-        }
+        const qint64 n = readSome(bytes.data() + done, size - done);
         if (n == 0)
             break;
         done += n;
         reportProgress(progress, done, size);
     }
     bytes.truncate(done);
+    // A file is read to its end, past the size it announced: a /proc file announces 0, and
+    // a file may grow while it is read.
+    if (done == size) {
+        char more[64 * 1024];
+        while (const qint64 n = readSome(more, sizeof more)) {
+            if (bytes.size() + n >= maxFileSize)
+                throw AdrelioError(openErrorMessage(fileName, EFBIG));
+            bytes.append(more, n);
+        }
+    }
     return rawTextFromBytes(std::move(bytes));
 }
 
