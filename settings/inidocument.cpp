@@ -154,7 +154,8 @@ std::optional<QString> valueIn(const Text &text, qsizetype start, QStringView se
     const Entry entry = find(View(text), start, section, key);
     if (!entry.keyFound)
         return std::nullopt;
-    View raw = trimmedBlanks(View(text).sliced(entry.valueStart, entry.valueEnd - entry.valueStart));
+    const qsizetype length = entry.valueEnd - entry.valueStart;
+    View raw = trimmedBlanks(View(text).sliced(entry.valueStart, length));
     if (raw.size() >= 2 && (unitAt(raw, 0) == u'"' || unitAt(raw, 0) == u'\'')
         && unitAt(raw, raw.size() - 1) == unitAt(raw, 0))
         raw = raw.sliced(1, raw.size() - 2);

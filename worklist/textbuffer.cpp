@@ -469,7 +469,8 @@ TextChange TextBuffer::replaceRange(TextPosition from, TextPosition to, const QS
         if (added > old) {
             m_lines.insert(first + 1 + old, added - old, QString());
             try {
-                m_lines[first].replace(from.column, m_lines.at(first).size() - from.column, firstText);
+                QString &line = m_lines[first];
+                line.replace(from.column, line.size() - from.column, firstText);
             } catch (...) {
                 m_lines.remove(first + 1 + old, added - old);
                 throw;
@@ -510,7 +511,8 @@ void TextBuffer::pushStep(Step step) noexcept
 
 // Typed text that goes on from the text typed just before it joins that step; its text is
 // extended before the lines change, and shortened again if they cannot.
-TextChange TextBuffer::edit(TextPosition from, TextPosition to, const QString &normalized, bool typing)
+TextChange TextBuffer::edit(TextPosition from, TextPosition to, const QString &normalized,
+                            bool typing)
 {
     const bool hasBreak = normalized.contains(u'\n');
     const bool merges = typing && m_typingOpen && !m_undo.empty() && m_undo.back().typing

@@ -151,7 +151,8 @@ private:
     };
 
     TextChange replaceRange(TextPosition from, TextPosition to, const QString &text);
-    TextChange edit(TextPosition from, TextPosition to, const QString &normalized, bool typing);
+    TextChange edit(TextPosition from, TextPosition to, const QString &normalized,
+                    bool typing);
     TextChange replaceAll(QStringList lines, bool openEnd) noexcept;
     enum class CaretAt { Start, End };
     TextChange replaceWhole(QStringList lines, bool openEnd, CaretAt caret, ReplaceMode mode);

@@ -44,4 +44,5 @@ while read -r class function tag; do
 done <"$work/cases"
 [ "$count" -gt 0 ] || fail "no case was listed"
 [ "$failed" -eq 0 ] || exit 1
-echo "PASS: $count cases${on_x:+ on an X server}: memory that ran out left the list as it was, and the copies were read without it"
+echo "PASS: $count cases${on_x:+ on an X server}: memory that ran out left the list as it was," \
+     "and the copies were read without it"

@@ -402,8 +402,8 @@ void TestStartup::fileToOpen()
 
     const QString remembered = writeFile(QStringLiteral("avant.txt"), "avant@x.fr\n");
     const bool lineBreak = given == GivenFile::NameWithLineBreak;
-    const QString opened = writeFile(lineBreak ? QStringLiteral("a\nb.txt") : QStringLiteral("ouvert.txt"),
-                                     fileContent);
+    const QString opened =
+            writeFile(lineBreak ? QStringLiteral("a\nb.txt") : QStringLiteral("ouvert.txt"), fileContent);
     // The name up to its break names another file, which a profile cut there would load.
     writeFile(QStringLiteral("a"), "autre@x.fr\n");
     const QByteArray profile = profileWithFile(remembered, autoExtract);

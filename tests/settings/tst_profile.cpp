@@ -169,7 +169,8 @@ void TestProfile::readRules_data()
             << utf16Bytes(u"; réglages\r\n[Données]\r\n clé = \"été\" \r\n", false)
             << "DONNÉES" << "CLÉ" << "été";
     QTest::newRow("UTF-16 big-endian with its mark")
-            << utf16Bytes(u"[S]\nk=\U0001F600\n", true) << "S" << "k" << QStringLiteral("\U0001F600");
+            << utf16Bytes(u"[S]\nk=\U0001F600\n", true) << "S" << "k"
+            << QStringLiteral("\U0001F600");
     QTest::newRow("UTF-16 with an odd last byte") << utf16Bytes(u"[S]\nk=v", false) + "x" << "S"
                                                   << "k" << "v";
     // Without its mark, UTF-16 is bytes that hold zeros: no name matches.

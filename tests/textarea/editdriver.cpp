@@ -47,7 +47,9 @@ QString asCopied(const QString &text)
 {
     QString result = text;
     for (qsizetype i = 0; i < result.size(); ++i) {
-        if (result.at(i).isHighSurrogate() && i + 1 < result.size() && result.at(i + 1).isLowSurrogate())
+        const bool pair = result.at(i).isHighSurrogate() && i + 1 < result.size()
+                && result.at(i + 1).isLowSurrogate();
+        if (pair)
             ++i;
         else if (result.at(i).isSurrogate())
             result[i] = QChar::ReplacementCharacter;
