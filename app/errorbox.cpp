@@ -1,13 +1,9 @@
 #include "app/errorbox.h"
 
-#include "base/adrelioerror.h"
-#include "base/progress.h"
 #include "settings/identity.h"
 
 #include <QApplication>
 #include <QMessageBox>
-
-#include <new>
 
 namespace {
 
@@ -41,20 +37,4 @@ void showErrorBox(const QString &message)
 void setErrorBoxHook(ErrorBoxHook hook)
 {
     errorBoxHook() = std::move(hook);
-}
-
-bool runHandler(const std::function<void()> &body)
-{
-    try {
-        body();
-        return true;
-    } catch (const AdrelioError &error) {
-        showErrorBox(error.message());
-    } catch (const OperationCancelled &) {
-    } catch (const std::bad_alloc &) {
-        showErrorBox(QStringLiteral("Mémoire insuffisante"));
-    } catch (const std::exception &error) {
-        showErrorBox(QString::fromLocal8Bit(error.what()));
-    }
-    return false;
 }

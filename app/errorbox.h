@@ -1,8 +1,11 @@
 #pragma once
 
+#include "base/boundary.h"
+
 #include <QString>
 
 #include <functional>
+#include <utility>
 
 // The text the error box shows: a "." is appended when the message's last character
 // comes after "." in code order, so "Erreur" gets its period while "Erreur." or "(x)"
@@ -18,7 +21,11 @@ void showErrorBox(const QString &message);
 using ErrorBoxHook = std::function<void(const QString &text)>;
 void setErrorBoxHook(ErrorBoxHook hook);
 
-// Runs the body of a handler that the event loop called. Qt is not exception-safe, so
-// no exception may leave it: an error is shown in the error box and false is returned.
-// A cancelled operation returns false without a message.
-bool runHandler(const std::function<void()> &body);
+// Runs the body of a handler of the window that the event loop called: guarded() with the
+// error box as the sink, so an error is shown there and false is returned. A cancelled
+// operation returns false without a message.
+template <typename Body>
+bool runHandler(Body &&body)
+{
+    return guarded(std::forward<Body>(body), showErrorBox);
+}

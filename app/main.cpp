@@ -1,11 +1,15 @@
 #include "app/mainicon.h"
 #include "app/mainwindow.h"
+#include "base/boundary.h"
 #include "settings/identity.h"
 
 #include <QApplication>
 #include <QLibraryInfo>
 #include <QLocale>
 #include <QTranslator>
+
+#include <cstdio>
+#include <cstdlib>
 
 int main(int argc, char *argv[])
 {
@@ -26,7 +30,16 @@ int main(int argc, char *argv[])
     // "Adrelio FICHIER" opens the file, as a file manager's "Ouvrir avec" does; Qt has
     // already taken its own options out of the arguments.
     const QStringList arguments = QCoreApplication::arguments();
-    MainWindow window(arguments.value(1));
-    window.show();
-    return app.exec();
+    try {
+        MainWindow window(arguments.value(1));
+        window.show();
+        return app.exec();
+    } catch (...) {
+        // Every handler of the program catches its own errors: what comes here left Qt's
+        // own work, after which no box can be trusted to open.
+        reportCurrentException([](const QString &message) {
+            std::fprintf(stderr, "Adrelio : %s\n", message.toLocal8Bit().constData());
+        });
+        return EXIT_FAILURE;
+    }
 }

@@ -110,6 +110,8 @@ MainWindow::MainWindow(const QString &fileToOpen, QWidget *parent)
     : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint
                       | Qt::WindowCloseButtonHint)
 {
+    // Errors that the text area catches in its own handlers come to the error box too.
+    setErrorSink(showErrorBox);
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QStringLiteral("Adrelio"));
     setWindowIcon(mainIcon());
@@ -208,8 +210,10 @@ void MainWindow::createActions()
     connect(m_quitAction, &QAction::triggered, this, &QWidget::close);
     connect(m_copyAction, &QAction::triggered, this,
             [this] { runHandler([this] { copySelection(); }); });
-    connect(m_pasteAction, &QAction::triggered, m_listEdit, &ListEdit::paste);
-    connect(m_selectAllAction, &QAction::triggered, m_listEdit, &ListEdit::selectAll);
+    connect(m_pasteAction, &QAction::triggered, this,
+            [this] { runHandler([this] { m_listEdit->paste(); }); });
+    connect(m_selectAllAction, &QAction::triggered, this,
+            [this] { runHandler([this] { m_listEdit->selectAll(); }); });
 }
 
 QAction *MainWindow::addEntry(const QString &id, const QString &caption, int image)
@@ -238,7 +242,7 @@ QAction *MainWindow::addEntry(const QString &id, QAction *action)
     // eventFilter), so the entry's own shortcut is only shown.
     entry->setShortcutContext(Qt::WidgetShortcut);
     entry->setShortcutVisibleInContextMenu(true);
-    connect(action, &QAction::changed, entry, update);
+    connect(action, &QAction::changed, entry, [update] { runHandler(update); });
     connect(entry, &QAction::triggered, action, &QAction::trigger);
     return entry;
 }
@@ -280,7 +284,8 @@ void MainWindow::createMenu()
     connect(saveEntry, &QAction::triggered, this, &MainWindow::saveList);
     connect(copyListEntry, &QAction::triggered, this, &MainWindow::copyList);
     connect(sortEntry, &QAction::triggered, this, &MainWindow::sortList);
-    connect(m_contextMenu, &QMenu::aboutToShow, this, &MainWindow::prepareMenu);
+    connect(m_contextMenu, &QMenu::aboutToShow, this,
+            [this] { runHandler([this] { prepareMenu(); }); });
     prepareMenu();
 }
 
@@ -481,11 +486,12 @@ void MainWindow::extract()
 // waits for its end.
 void MainWindow::loadDroppedFile(const QStringList &files)
 {
-    if (ProgressGuard::active()) {
-        QTimer::singleShot(dropRetryDelay, this, [this, files] { loadDroppedFile(files); });
-        return;
-    }
-    runHandler([&] { handleDrop(files); });
+    runHandler([&] {
+        if (ProgressGuard::active())
+            QTimer::singleShot(dropRetryDelay, this, [this, files] { loadDroppedFile(files); });
+        else
+            handleDrop(files);
+    });
 }
 
 // Only the first file is loaded and remembered. A failed load changes nothing, so a file
@@ -504,8 +510,12 @@ ExtractionOptions MainWindow::extractionOptions() const
     return { m_cleanEntry->isChecked(), m_uniqueEntry->isChecked() };
 }
 
+// A name that the profile cannot hold, with a line break or a U+0000 in it, would be read
+// back as another name: it is not remembered, and the entry names the file before it.
 void MainWindow::rememberFile(const QString &fileName)
 {
+    if (!Profile::canHold(fileName))
+        return;
     Profile().setValue(importSection, importKey, fileName);
 }
 
@@ -592,21 +602,30 @@ bool MainWindow::filterViewportEvent(QMouseEvent *event)
     }
 }
 
+// An event whose filtering failed is taken: the text area does not see it half handled.
 bool MainWindow::eventFilter(QObject *watched, QEvent *event)
 {
-    if (watched == m_listEdit)
-        return filterListEditEvent(event);
-    if (watched == m_listEdit->viewport() && !m_forwardingRelease) {
-        switch (event->type()) {
-        case QEvent::ContextMenu:
-            return filterListEditEvent(event);
-        case QEvent::MouseButtonPress:
-        case QEvent::MouseButtonDblClick:
-        case QEvent::MouseButtonRelease:
-            return filterViewportEvent(static_cast<QMouseEvent *>(event));
-        default:
-            break;
+    bool taken = true;
+    runHandler([&] {
+        if (watched == m_listEdit) {
+            taken = filterListEditEvent(event);
+            return;
         }
-    }
-    return QWidget::eventFilter(watched, event);
+        if (watched == m_listEdit->viewport() && !m_forwardingRelease) {
+            switch (event->type()) {
+            case QEvent::ContextMenu:
+                taken = filterListEditEvent(event);
+                return;
+            case QEvent::MouseButtonPress:
+            case QEvent::MouseButtonDblClick:
+            case QEvent::MouseButtonRelease:
+                taken = filterViewportEvent(static_cast<QMouseEvent *>(event));
+                return;
+            default:
+                break;
+            }
+        }
+        taken = QWidget::eventFilter(watched, event);
+    });
+    return taken;
 }

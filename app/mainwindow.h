@@ -30,7 +30,9 @@ QT_END_NAMESPACE
 //
 // The window and its parts carry the object names that the profile and the tests know
 // them by ("Form1", "Memo1", "chk_AUTO"...); docs/ARCHITECTURE.md lists them. Every
-// command runs inside runHandler(), so its errors reach the error box.
+// slot, connection, event filter and the close event runs inside runHandler(), so its
+// errors reach the error box; the window makes the box the sink of the errors that the
+// text area catches in its own handlers.
 class MainWindow : public QWidget
 {
     Q_OBJECT

@@ -1,5 +1,7 @@
 #include "app/outersizerequest.h"
 
+#include "base/boundary.h"
+
 #include <QEvent>
 #include <QTimer>
 #include <QWidget>
@@ -34,6 +36,7 @@ void OuterSizeRequest::requestHeight(QWidget *window, int height)
     of(window)->m_height = height;
 }
 
+// It watches paints too, where no box may open: an error is shown afterwards.
 bool OuterSizeRequest::eventFilter(QObject *watched, QEvent *event)
 {
     if (watched != m_window)
@@ -47,18 +50,23 @@ bool OuterSizeRequest::eventFilter(QObject *watched, QEvent *event)
     default:
         return false;
     }
+    guarded([this, event] { fit(event); }, reportErrorLater);
+    return false;
+}
+
+void OuterSizeRequest::fit(const QEvent *event)
+{
     const QSize frame = m_window->frameGeometry().size() - m_window->size();
     if (frame.isNull()) {
         if (event->type() == QEvent::Paint && !m_painted) {
             m_painted = true;
             QTimer::singleShot(frameWait, this, &OuterSizeRequest::finish);
         }
-        return false;
+        return;
     }
     m_window->resize(m_width.value_or(m_window->frameGeometry().width()) - frame.width(),
                      m_height.value_or(m_window->frameGeometry().height()) - frame.height());
     finish();
-    return false;
 }
 
 void OuterSizeRequest::finish()

@@ -28,6 +28,7 @@ protected:
 private:
     explicit OuterSizeRequest(QWidget *window);
     static OuterSizeRequest *of(QWidget *window);
+    void fit(const QEvent *event);
     void finish();
 
     QWidget *m_window;

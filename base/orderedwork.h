@@ -5,22 +5,29 @@
 #include <condition_variable>
 #include <exception>
 #include <mutex>
+#include <new>
 #include <system_error>
 #include <thread>
 #include <vector>
 
 // Runs run(false) on threadCount - 1 threads of its own and run(true) on the calling
-// thread, and waits for them all; run throws nothing. A thread the system cannot give
-// leaves the work to the others.
+// thread, and waits for them all; run throws nothing. A thread the system cannot give, or
+// that there is no memory for, leaves the work to the others.
 template <typename Run>
 void runOnThreads(int threadCount, const Run &run)
 {
     std::vector<std::thread> threads;
-    threads.reserve(size_t(qMax(threadCount - 1, 0)));
+    try {
+        threads.reserve(size_t(qMax(threadCount - 1, 0)));
+    } catch (const std::bad_alloc &) {
+        threadCount = 1;
+    }
     for (int i = 1; i < threadCount; ++i) {
         try {
             threads.emplace_back(run, false);
         } catch (const std::system_error &) {
+            break;
+        } catch (const std::bad_alloc &) {
             break;
         }
     }

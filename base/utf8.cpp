@@ -23,6 +23,57 @@ QString decodeUtf8(QByteArrayView bytes)
     return decoder.decode(bytes);
 }
 
+qsizetype utf8Size(QStringView text)
+{
+    qsizetype size = 0;
+    const char16_t *p = text.utf16();
+    const char16_t *const end = p + text.size();
+    while (p < end) {
+        const char16_t c = *p++;
+        if (c < 0x80) {
+            size += 1;
+        } else if (c < 0x800) {
+            size += 2;
+        } else if (QChar::isHighSurrogate(c) && p < end && QChar::isLowSurrogate(*p)) {
+            ++p;
+            size += 4;
+        } else {
+            size += 3;
+        }
+    }
+    return size;
+}
+
+char *encodeUtf8(QStringView text, char *out)
+{
+    const char16_t *p = text.utf16();
+    const char16_t *const end = p + text.size();
+    while (p < end) {
+        char32_t c = *p++;
+        if (c < 0x80) {
+            *out++ = char(c);
+            continue;
+        }
+        if (c < 0x800) {
+            *out++ = char(0xC0 | (c >> 6));
+            *out++ = char(0x80 | (c & 0x3F));
+            continue;
+        }
+        if (QChar::isHighSurrogate(c) && p < end && QChar::isLowSurrogate(*p)) {
+            c = QChar::surrogateToUcs4(char16_t(c), *p++);
+            *out++ = char(0xF0 | (c >> 18));
+            *out++ = char(0x80 | ((c >> 12) & 0x3F));
+        } else {
+            if (QChar::isSurrogate(c))
+                c = QChar::ReplacementCharacter;
+            *out++ = char(0xE0 | (c >> 12));
+        }
+        *out++ = char(0x80 | ((c >> 6) & 0x3F));
+        *out++ = char(0x80 | (c & 0x3F));
+    }
+    return out;
+}
+
 namespace {
 
 // A piece stays in a core's own cache while it is read into its buffer and looked at.

@@ -1,5 +1,7 @@
 #include "drop/filedroptarget.h"
 
+#include "base/boundary.h"
+
 #include <QAbstractScrollArea>
 #include <QDropEvent>
 #include <QMimeData>
@@ -69,10 +71,19 @@ bool FileDropTarget::acceptAsCopy(QDropEvent *event)
     return true;
 }
 
+// A drag or drop whose handling fails is taken, so that the area does not insert the
+// files' names; the error is reported afterwards, since the source waits meanwhile.
 bool FileDropTarget::eventFilter(QObject *watched, QEvent *event)
 {
     if (watched != m_target && watched != m_hookedViewport)
         return false;
+    bool taken = true;
+    guarded([&] { taken = filterDrag(watched, event); }, reportErrorLater);
+    return taken;
+}
+
+bool FileDropTarget::filterDrag(QObject *watched, QEvent *event)
+{
     switch (event->type()) {
     case QEvent::DragEnter:
     case QEvent::DragMove: {

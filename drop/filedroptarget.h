@@ -41,6 +41,7 @@ private:
     QWidget *clientArea() const;
     static bool carriesLocalFiles(const QMimeData *mimeData);
     static bool acceptAsCopy(QDropEvent *event);
+    bool filterDrag(QObject *watched, QEvent *event);
     void receiveDrop(QObject *watched, QDropEvent *event);
 
     QPointer<QWidget> m_target;

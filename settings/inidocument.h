@@ -8,9 +8,11 @@
 
 // The bytes of a profile file, read and changed by the profile rules: "[name]" opens a
 // section, "key=value" lines hold its entries, ';' starts a comment line; names match
-// without regard to case and the first of duplicates wins. A change touches only the
-// bytes of the one value it replaces or the lines it adds, so every other line, even one
-// that is not valid UTF-8, stays exactly as it was.
+// without regard to case and the first of duplicates wins. The file is UTF-8, with or
+// without its mark, or UTF-16 in either byte order after its mark, as the "Unicode" of a
+// Windows editor; a change is written in the file's own encoding. It touches only the
+// units of the one value it replaces or the lines it adds, so every other line, even one
+// that is not valid UTF-8 or UTF-16, stays exactly as it was.
 class IniDocument
 {
 public:
@@ -25,23 +27,17 @@ public:
     // line break, since a break would start a new line of the file.
     void setValue(QStringView section, QStringView key, QStringView value);
 
-    QByteArray data() const { return m_data; }
+    QByteArray data() const;
 
     static constexpr qsizetype MaxValueLength = 2047;
 
 private:
-    struct Entry
-    {
-        bool sectionFound = false;
-        // Where a new entry of the section goes: after its last entry, or after its header.
-        qsizetype insertAt = -1;
-        bool keyFound = false;
-        // The raw value bytes of the entry, from after '=' to the end of its line.
-        qsizetype valueStart = -1;
-        qsizetype valueEnd = -1;
-    };
+    enum class Encoding { Utf8, Utf16LittleEndian, Utf16BigEndian };
 
-    Entry find(QStringView section, QStringView key) const;
-
+    Encoding m_encoding = Encoding::Utf8;
+    // UTF-8: the bytes as they are, a mark included.
     QByteArray m_data;
+    // UTF-16: the units after the mark, and a last byte that makes no unit.
+    QString m_units;
+    QByteArray m_oddByte;
 };

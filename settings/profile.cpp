@@ -15,13 +15,28 @@
 
 #include <optional>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 namespace {
 
-// Nothing when the file cannot be read.
+// Nothing when the file cannot be read, or is not a regular file: a FIFO would keep the
+// open waiting for a writer, a device such as /dev/zero would be read without end, and a
+// folder holds no entries.
 std::optional<QByteArray> fileContent(const QString &fileName)
 {
-    QFile file(fileName);
-    if (!file.open(QIODevice::ReadOnly))
+    const QByteArray path = QFile::encodeName(fileName);
+    const int fd = ::open(path.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return std::nullopt;
+    QFile file;
+    if (!file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+        ::close(fd);
+        return std::nullopt;
+    }
+    struct stat status;
+    if (::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode))
         return std::nullopt;
     QByteArray content = file.readAll();
     if (file.error() != QFileDevice::NoError)
@@ -126,6 +141,11 @@ void Profile::setValue(const QString &section, const QString &key, const QString
     }
     if (!file.commit())
         throwWriteError(m_fileName);
+}
+
+bool Profile::canHold(QStringView value)
+{
+    return !value.contains(u'\n') && !value.contains(u'\r') && !value.contains(QChar(0));
 }
 
 qint32 Profile::intValue(const QString &section, const QString &key, qint32 defaultValue) const

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringView>
 
 // The profile file that keeps the program's settings between runs: sections of
 // "key=value" entries. Every access opens the file, reads or writes one entry and
@@ -42,6 +43,9 @@ public:
     QString value(const QString &section, const QString &key,
                   const QString &defaultValue = QString()) const;
     void setValue(const QString &section, const QString &key, const QString &value);
+    // Whether value can be written as it is: a line break would end its line, which
+    // setValue() cuts it at, and a U+0000 ends the text of the platform's profile functions.
+    static bool canHold(QStringView value);
 
     // The stored text read by the integer text rules.
     qint32 intValue(const QString &section, const QString &key, qint32 defaultValue) const;

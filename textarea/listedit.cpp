@@ -1,6 +1,9 @@
 #include "textarea/listedit.h"
 
+#include "textarea/clipboardtext.h"
 #include "textarea/listeditaccessible.h"
+
+#include "base/boundary.h"
 
 #include <QAccessible>
 #include <QApplication>
@@ -99,26 +102,41 @@ void ListEdit::updateLongLines(const TextChange &change)
     m_longLines = std::move(kept);
 }
 
+// The buffer has changed already. When following it fails, as it may when memory is
+// short, the rows kept and the long lines are let go: the view then lays out again what
+// it shows, and counts long lines by their rows again as they change.
 void ListEdit::applyChange(const TextChange &change)
 {
-    if (change.whole)
+    try {
+        if (change.whole)
+            m_rows.clear();
+        else if (change.removedLines == 1 && change.insertedLines == 1)
+            m_rows.lineChanged(change.firstLine, change.column);
+        else
+            m_rows.linesReplaced(change.firstLine, change.removedLines, change.insertedLines);
+        updateLongLines(change);
+    } catch (...) {
         m_rows.clear();
-    else if (change.removedLines == 1 && change.insertedLines == 1)
-        m_rows.lineChanged(change.firstLine, change.column);
-    else
-        m_rows.linesReplaced(change.firstLine, change.removedLines, change.insertedLines);
-    updateLongLines(change);
+        m_longLines.clear();
+        adjustTop(change);
+        throw;
+    }
+    adjustTop(change);
+    const Row top = clampedRow({ m_topLine, m_topStart });
+    m_topLine = top.line;
+    m_topStart = top.start;
+    scheduleIndexing();
+}
 
+// The top row follows the paragraphs the change moved; it stays a paragraph of the text.
+void ListEdit::adjustTop(const TextChange &change)
+{
     if (m_topLine >= change.firstLine + change.removedLines) {
         m_topLine += change.insertedLines - change.removedLines;
     } else if (m_topLine > change.firstLine) {
         m_topLine = change.firstLine;
         m_topStart = 0;
     }
-    const Row top = clampedRow({ m_topLine, m_topStart });
-    m_topLine = top.line;
-    m_topStart = top.start;
-    scheduleIndexing();
 }
 
 void ListEdit::finish(const State &before, const TextChange &change, bool showCaret)
@@ -260,9 +278,7 @@ void ListEdit::deleteWordForward()
 
 QMimeData *ListEdit::createMimeDataFromSelection() const
 {
-    auto *mimeData = new QMimeData;
-    mimeData->setText(m_buffer.selectedTextWithCrLf());
-    return mimeData;
+    return new ClipboardText(m_buffer.selectedUtf8WithCrLf());
 }
 
 void ListEdit::copy()
@@ -305,9 +321,7 @@ void ListEdit::updatePrimarySelection()
     QClipboard *clipboard = QGuiApplication::clipboard();
     if (!m_buffer.hasSelection() || !clipboard->supportsSelection())
         return;
-    auto *mimeData = new QMimeData;
-    mimeData->setText(m_buffer.selectedTextWithCrLf());
-    clipboard->setMimeData(mimeData, QClipboard::Selection);
+    clipboard->setMimeData(createMimeDataFromSelection(), QClipboard::Selection);
 }
 
 void ListEdit::updateFont()
@@ -549,17 +563,20 @@ void ListEdit::updateScrollBar()
     m_updatingScrollBar = false;
 }
 
+// Called from the scroll bar's own slot.
 void ListEdit::scrollContentsBy(int, int)
 {
     if (m_updatingScrollBar)
         return;
-    const qsizetype value = verticalScrollBar()->value();
-    if (value != unitOf(top())) {
-        const Row row = clampedRow(rowAtUnit(value));
-        m_topLine = row.line;
-        m_topStart = row.start;
-    }
-    viewport()->update();
+    guarded([this] {
+        const qsizetype value = verticalScrollBar()->value();
+        if (value != unitOf(top())) {
+            const Row row = clampedRow(rowAtUnit(value));
+            m_topLine = row.line;
+            m_topStart = row.start;
+        }
+        viewport()->update();
+    }, reportErrorLater);
 }
 
 qsizetype ListEdit::rowCount(qsizetype line) const
@@ -661,7 +678,30 @@ void ListEdit::moveCaret(Move move, bool keepAnchor)
         updatePrimarySelection();
 }
 
+// Every event of the area and of its viewport comes through these two, so that no
+// exception of a handler reaches Qt: it is reported from the event loop, since some
+// handlers run where no box may open. An event whose handler failed counts as handled.
 bool ListEdit::event(QEvent *event)
+{
+    bool handled = true;
+    guarded([&] { handled = handleEvent(event); }, reportErrorLater);
+    return handled;
+}
+
+// A paint that fails draws nothing more. It is reported once until a paint succeeds
+// again, since the box's own repaint of the area would fail as well.
+bool ListEdit::viewportEvent(QEvent *event)
+{
+    bool handled = true;
+    const bool paint = event->type() == QEvent::Paint;
+    const ErrorSink report = paint && m_paintFailed ? nullptr : reportErrorLater;
+    const bool done = guarded([&] { handled = QAbstractScrollArea::viewportEvent(event); }, report);
+    if (paint)
+        m_paintFailed = !done;
+    return handled;
+}
+
+bool ListEdit::handleEvent(QEvent *event)
 {
     if (event->type() == QEvent::ShortcutOverride) {
         // The editing keys belong to the area, ahead of any shortcut of the window.
@@ -793,6 +833,13 @@ void ListEdit::inputMethodEvent(QInputMethodEvent *event)
 }
 
 QVariant ListEdit::inputMethodQuery(Qt::InputMethodQuery query) const
+{
+    QVariant answer;
+    guarded([&] { answer = inputMethodAnswer(query); }, reportErrorLater);
+    return answer;
+}
+
+QVariant ListEdit::inputMethodAnswer(Qt::InputMethodQuery query) const
 {
     const TextPosition caret = m_buffer.caret();
     const QString &paragraph = m_buffer.paragraph(caret.line);

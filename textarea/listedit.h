@@ -21,6 +21,11 @@ QT_END_NAMESPACE
 // context menu of its own: mouse, wheel, drag and context-menu events reach its viewport,
 // keys, focus and input-method events the area, so that event filters on either see them
 // first. The selection is drawn only while the area has the focus.
+//
+// No exception leaves a handler of the area: every event of the area and of its viewport,
+// and every question Qt asks it, runs in guarded(), and an error is reported with
+// reportErrorLater(). Its public functions and slots throw as the buffer does (an edit that
+// fails leaves the text as it was), so a connection to them wraps them in its own guard.
 class ListEdit : public QAbstractScrollArea
 {
     Q_OBJECT
@@ -87,7 +92,8 @@ public:
     // The columns [start, end) of the display row that holds position.
     std::pair<qsizetype, qsizetype> rowColumns(TextPosition position) const;
 
-    // The selection with CR LF breaks as text/plain, every character kept.
+    // The selection with CR LF breaks as text/plain, every character kept, already encoded
+    // (ClipboardText).
     QMimeData *createMimeDataFromSelection() const;
 
     QVariant inputMethodQuery(Qt::InputMethodQuery query) const override;
@@ -110,6 +116,7 @@ signals:
 
 protected:
     bool event(QEvent *event) override;
+    bool viewportEvent(QEvent *event) override;
     void paintEvent(QPaintEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
     void changeEvent(QEvent *event) override;
@@ -146,9 +153,12 @@ private:
         bool canRedo = false;
     };
 
+    bool handleEvent(QEvent *event);
+    QVariant inputMethodAnswer(Qt::InputMethodQuery query) const;
     State state() const;
     void finish(const State &before, const TextChange &change, bool showCaret = true);
     void applyChange(const TextChange &change);
+    void adjustTop(const TextChange &change);
     void notifyAccessibility(const State &before, const TextChange &change);
     void updateLongLines(const TextChange &change);
     void updateFont();
@@ -187,6 +197,7 @@ private:
     int m_rowHeight = 1;
     qreal m_preferredX = -1;
     bool m_updatingScrollBar = false;
+    bool m_paintFailed = false;
 
     QBasicTimer m_blinkTimer;
     bool m_caretShown = true;

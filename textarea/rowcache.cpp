@@ -106,12 +106,13 @@ std::unique_ptr<QTextLayout> RowCache::layOut(const QString &text, Purpose purpo
     return layout;
 }
 
+// An entry goes in whole or not at all, also when memory runs out while it is made.
 RowCache::Entry &RowCache::entry(qsizetype line)
 {
     auto it = m_entries.find(line);
     if (it != m_entries.end())
         return it->second;
-    Entry &e = m_entries[line];
+    Entry e;
     const QString &text = m_buffer->paragraph(line);
     if (text.size() <= s_pieceLength) {
         e.whole = layOut(text, Purpose::DrawParagraph);
@@ -120,7 +121,7 @@ RowCache::Entry &RowCache::entry(qsizetype line)
             e.main.starts.push_back(e.whole->lineAt(i).textStart());
         e.main.complete = true;
     }
-    return e;
+    return m_entries.emplace(line, std::move(e)).first->second;
 }
 
 // A piece's end cuts its last word short, and QTextLayout decides where a row ends by
@@ -418,14 +419,20 @@ void RowCache::lineChanged(qsizetype line, qsizetype column)
     e.rowLayouts.clear();
 }
 
+// The entries moved out so far are lost when a move fails: then nothing is kept.
 void RowCache::linesReplaced(qsizetype first, qsizetype removed, qsizetype inserted)
 {
     std::unordered_map<qsizetype, Entry> moved;
-    for (auto &[line, e] : m_entries) {
-        if (line < first)
-            moved.emplace(line, std::move(e));
-        else if (line >= first + removed)
-            moved.emplace(line - removed + inserted, std::move(e));
+    try {
+        for (auto &[line, e] : m_entries) {
+            if (line < first)
+                moved.emplace(line, std::move(e));
+            else if (line >= first + removed)
+                moved.emplace(line - removed + inserted, std::move(e));
+        }
+    } catch (...) {
+        m_entries.clear();
+        throw;
     }
     m_entries = std::move(moved);
 }

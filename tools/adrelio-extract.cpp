@@ -2,6 +2,7 @@
 // window does, written to standard output for scripts and batches.
 
 #include "base/adrelioerror.h"
+#include "base/boundary.h"
 #include "base/fileerrors.h"
 #include "documents/documentreader.h"
 #include "extract/addressextractor.h"
@@ -268,6 +269,10 @@ int main(int argc, char *argv[])
         return status;
     } catch (const OutputFailure &failure) {
         printError(failure.message);
+        return EXIT_FAILURE;
+    } catch (...) {
+        // Memory that runs out gives « Mémoire insuffisante », never an abort.
+        reportCurrentException(printError);
         return EXIT_FAILURE;
     }
 }

@@ -15,6 +15,7 @@
 #include <cstring>
 #include <exception>
 #include <mutex>
+#include <new>
 #include <optional>
 #include <system_error>
 #include <thread>
@@ -49,7 +50,8 @@ int threadCountFor(qsizetype count)
 }
 
 // Runs part(0) on the calling thread and part(1) … part(parts - 1) on threads of their
-// own, and throws the first exception any of them threw.
+// own, and throws the first exception any of them threw. A part whose thread cannot be
+// had, for want of threads or of memory, runs on the calling thread.
 template <typename Part>
 void runParts(int parts, Part &&part)
 {
@@ -69,6 +71,8 @@ void runParts(int parts, Part &&part)
         try {
             threads.emplace_back(run, index);
         } catch (const std::system_error &) {
+            run(index);
+        } catch (const std::bad_alloc &) {
             run(index);
         }
     }

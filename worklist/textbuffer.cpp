@@ -1,5 +1,7 @@
 #include "worklist/textbuffer.h"
 
+#include "base/utf8.h"
+
 #include <QTextBoundaryFinder>
 #include <QThreadPool>
 
@@ -61,11 +63,24 @@ bool holdsBreak(QStringView text)
 
 // Freeing a million lines takes tens of milliseconds, which a replacement of the whole
 // list need not wait for: a large array that nothing else shares goes to a worker thread.
-void releaseLater(QStringList lines)
+// When no thread can be had, it is freed here.
+void releaseLater(QStringList lines) noexcept
 {
     if (lines.size() < 100000)
         return;
-    QThreadPool::globalInstance()->start([lines = std::move(lines)]() mutable { lines = QStringList(); });
+    try {
+        QThreadPool::globalInstance()->start([lines = std::move(lines)]() mutable { lines = QStringList(); });
+    } catch (...) {
+    }
+}
+
+// Room for one more step, made before anything changes, so that recording the step
+// cannot fail once the text has changed.
+template <typename Steps>
+void reserveStep(Steps &steps)
+{
+    if (steps.size() == steps.capacity())
+        steps.reserve(2 * steps.size() + 8);
 }
 
 } // namespace
@@ -117,7 +132,7 @@ QString TextBuffer::normalizedBreaks(QStringView text)
     return result;
 }
 
-TextChange TextBuffer::replaceAll(QStringList lines, bool openEnd)
+TextChange TextBuffer::replaceAll(QStringList lines, bool openEnd) noexcept
 {
     TextChange change{ true, 0, paragraphCount(), 0, 0, true, {}, {}, {} };
     releaseLater(std::exchange(m_lines, std::move(lines)));
@@ -154,8 +169,10 @@ TextChange TextBuffer::replaceWhole(QStringList lines, bool openEnd, CaretAt car
     step.anchorBefore = m_anchor;
     step.otherOpenEnd = m_openEnd;
     const qsizetype before = paragraphCount();
-    if (mode == ReplaceMode::Undoable)
+    if (mode == ReplaceMode::Undoable) {
+        reserveStep(m_undo);
         step.otherLines = std::move(m_lines);
+    }
     TextChange change = replaceAll(std::move(lines), openEnd);
     change.removedLines = before;
     m_caret = m_anchor = caret == CaretAt::End ? end() : TextPosition{};
@@ -225,6 +242,31 @@ QString TextBuffer::selectedTextWithCrLf() const
 {
     QString text = selectedText();
     return text.replace(u'\n', "\r\n"_L1);
+}
+
+QByteArray TextBuffer::selectedUtf8WithCrLf() const
+{
+    const TextPosition from = selectionStart();
+    const TextPosition to = selectionEnd();
+    const auto piece = [&](qsizetype line) {
+        QStringView text = paragraph(line);
+        if (line == to.line)
+            text = text.first(to.column);
+        return line == from.line ? text.sliced(from.column) : text;
+    };
+    qsizetype size = 2 * (to.line - from.line);
+    for (qsizetype line = from.line; line <= to.line; ++line)
+        size += utf8Size(piece(line));
+    QByteArray bytes(size, Qt::Uninitialized);
+    char *out = bytes.data();
+    for (qsizetype line = from.line; line <= to.line; ++line) {
+        if (line > from.line) {
+            *out++ = '\r';
+            *out++ = '\n';
+        }
+        out = encodeUtf8(piece(line), out);
+    }
+    return bytes;
 }
 
 TextPosition TextBuffer::snapped(TextPosition position) const
@@ -359,45 +401,97 @@ void TextBuffer::linesChangedFrom(qsizetype line) const
         m_starts.resize(line + 1);
 }
 
-TextChange TextBuffer::replaceRange(TextPosition from, TextPosition to, QStringView text)
+// Everything the new text needs is made before the lines change, and of the changes to
+// the array only its growth can fail, which comes first or is undone: an edit that runs
+// out of memory leaves the text as it was.
+TextChange TextBuffer::replaceRange(TextPosition from, TextPosition to, const QString &text)
 {
-    if (to.line == m_lines.size()) {
-        // The empty last paragraph becomes a real entry while it is edited.
-        m_lines.append(QString());
-        m_openEnd = false;
-    }
     TextChange change{ true, from.line, to.line - from.line + 1, 1, from.column, false, from,
-                       textBetween(from, to), text.toString() };
+                       textBetween(from, to), text };
+    m_lines.detach();
+    const qsizetype count = m_lines.size();
+    const bool reachesEnd = to.line == paragraphCount() - 1;
+    const qsizetype first = from.line;
+
     if (from.line == to.line && !text.contains(u'\n')) {
-        m_lines[from.line].replace(from.column, to.column - from.column, text.data(), text.size());
+        if (first < count) {
+            QString &line = m_lines[first];
+            line.replace(from.column, to.column - from.column, text);
+            // An empty last line is the empty paragraph after the lines.
+            if (reachesEnd && line.isEmpty()) {
+                m_lines.removeLast();
+                m_openEnd = true;
+            }
+        } else if (!text.isEmpty()) {
+            m_lines.append(text);
+            m_openEnd = false;
+        }
+        linesChangedFrom(first);
+        return change;
+    }
+
+    // The first paragraph keeps its text before from and gets the first piece; the others
+    // are the pieces that follow, the last of them with the text after to.
+    const QList<QStringView> pieces = QStringView(text).split(u'\n');
+    change.insertedLines = pieces.size();
+    const QString tail = paragraph(to.line).sliced(to.column);
+    QStringList following;
+    following.reserve(pieces.size() - 1);
+    for (qsizetype k = 1; k < pieces.size(); ++k)
+        following.append(pieces.at(k).toString());
+    QString firstText = pieces.constFirst().toString();
+    if (following.isEmpty())
+        firstText += tail;
+    else
+        following.last() += tail;
+
+    bool openEnd = m_openEnd;
+    bool keepFirst = true;
+    if (reachesEnd) {
+        openEnd = following.isEmpty() ? from.column == 0 && firstText.isEmpty()
+                                      : following.constLast().isEmpty();
+        if (openEnd && !following.isEmpty())
+            following.removeLast();
+        else if (openEnd)
+            keepFirst = false;
+    }
+
+    if (first == count) {
+        // The empty paragraph after the lines, which has no entry of its own.
+        if (keepFirst)
+            following.prepend(firstText);
+        m_lines.append(std::move(following));
+    } else if (!keepFirst) {
+        m_lines.remove(first, qMin(to.line + 1, count) - first);
     } else {
-        const QString tail = m_lines.at(to.line).sliced(to.column);
-        const QList<QStringView> pieces = text.split(u'\n');
-        const qsizetype oldCount = change.removedLines;
-        const qsizetype newCount = pieces.size();
-        m_lines[from.line].truncate(from.column);
-        m_lines[from.line] += pieces.constFirst();
-        if (newCount > oldCount)
-            m_lines.insert(from.line + oldCount, newCount - oldCount, QString());
-        else if (newCount < oldCount)
-            m_lines.remove(from.line + newCount, oldCount - newCount);
-        for (qsizetype k = 1; k < newCount; ++k)
-            m_lines[from.line + k] = pieces.at(k).toString();
-        m_lines[from.line + newCount - 1] += tail;
-        change.insertedLines = newCount;
+        const qsizetype old = qMin(to.line + 1, count) - first - 1;
+        const qsizetype added = following.size();
+        if (added > old) {
+            m_lines.insert(first + 1 + old, added - old, QString());
+            try {
+                QString &line = m_lines[first];
+                line.replace(from.column, line.size() - from.column, firstText);
+            } catch (...) {
+                m_lines.remove(first + 1 + old, added - old);
+                throw;
+            }
+        } else {
+            QString &line = m_lines[first];
+            line.replace(from.column, line.size() - from.column, firstText);
+            m_lines.remove(first + 1 + added, old - added);
+        }
+        for (qsizetype k = 0; k < added; ++k)
+            m_lines[first + 1 + k] = std::move(following[k]);
     }
-    if (!m_openEnd && m_lines.constLast().isEmpty()) {
-        m_lines.removeLast();
-        m_openEnd = true;
-    }
-    linesChangedFrom(from.line);
+    m_openEnd = openEnd || m_lines.isEmpty();
+    linesChangedFrom(first);
     return change;
 }
 
 // A whole replacement keeps a whole array alive, which for a large list is as much memory
 // again: the history holds the latest one only, and lets go of every step up to the one
-// before it.
-void TextBuffer::pushStep(Step step)
+// before it. The room for the step was reserved, so nothing here fails.
+void TextBuffer::pushStep(Step step) noexcept
 {
     for (Step &undone : m_redo)
         releaseLater(std::move(undone.otherLines));
@@ -415,28 +509,43 @@ void TextBuffer::pushStep(Step step)
     m_undo.push_back(std::move(step));
 }
 
-TextChange TextBuffer::edit(TextPosition from, TextPosition to, QStringView normalized, bool typing)
+// Typed text that goes on from the text typed just before it joins that step; its text is
+// extended before the lines change, and shortened again if they cannot.
+TextChange TextBuffer::edit(TextPosition from, TextPosition to, const QString &normalized,
+                            bool typing)
 {
+    const bool hasBreak = normalized.contains(u'\n');
+    const bool merges = typing && m_typingOpen && !m_undo.empty() && m_undo.back().typing
+            && from == to && !hasBreak
+            && positionAfter(m_undo.back().start, m_undo.back().inserted) == from;
     Step step;
     step.typing = typing;
     step.caretBefore = m_caret;
     step.anchorBefore = m_anchor;
-    const TextChange change = replaceRange(from, to, normalized);
     step.start = from;
-    step.removed = change.removed;
-    step.inserted = change.inserted;
+    TextChange change;
+    if (merges) {
+        QString &typed = m_undo.back().inserted;
+        typed += normalized;
+        try {
+            change = replaceRange(from, to, normalized);
+        } catch (...) {
+            typed.chop(normalized.size());
+            throw;
+        }
+    } else {
+        reserveStep(m_undo);
+        change = replaceRange(from, to, normalized);
+    }
     m_caret = m_anchor = snapped(positionAfter(from, normalized));
-    step.caretAfter = step.anchorAfter = m_caret;
-
-    const bool hasBreak = normalized.contains(u'\n');
-    if (typing && m_typingOpen && !m_undo.empty() && m_undo.back().typing && step.removed.isEmpty()
-        && !hasBreak && positionAfter(m_undo.back().start, m_undo.back().inserted) == from) {
+    if (merges) {
         Step &last = m_undo.back();
-        last.inserted += step.inserted;
-        last.caretAfter = step.caretAfter;
-        last.anchorAfter = step.anchorAfter;
+        last.caretAfter = last.anchorAfter = m_caret;
         m_redo.clear();
     } else {
+        step.removed = change.removed;
+        step.inserted = change.inserted;
+        step.caretAfter = step.anchorAfter = m_caret;
         pushStep(std::move(step));
     }
     m_typingOpen = typing && !hasBreak;
@@ -455,7 +564,7 @@ TextChange TextBuffer::removeSelection()
 {
     if (!hasSelection())
         return {};
-    return edit(selectionStart(), selectionEnd(), {}, false);
+    return edit(selectionStart(), selectionEnd(), QString(), false);
 }
 
 TextChange TextBuffer::deleteBackward()
@@ -474,7 +583,7 @@ TextChange TextBuffer::deleteBackward()
             && line.at(from.column - 1).isHighSurrogate())
             --from.column;
     }
-    return edit(from, m_caret, {}, false);
+    return edit(from, m_caret, QString(), false);
 }
 
 TextChange TextBuffer::deleteForward()
@@ -484,7 +593,7 @@ TextChange TextBuffer::deleteForward()
     const TextPosition to = nextCharacter(m_caret);
     if (to == m_caret)
         return {};
-    return edit(m_caret, to, {}, false);
+    return edit(m_caret, to, QString(), false);
 }
 
 TextChange TextBuffer::deleteWordBackward()
@@ -494,7 +603,7 @@ TextChange TextBuffer::deleteWordBackward()
     const TextPosition from = previousWord(m_caret);
     if (from == m_caret)
         return {};
-    return edit(from, m_caret, {}, false);
+    return edit(from, m_caret, QString(), false);
 }
 
 TextChange TextBuffer::deleteWordForward()
@@ -504,29 +613,29 @@ TextChange TextBuffer::deleteWordForward()
     const TextPosition to = nextWord(m_caret);
     if (to == m_caret)
         return {};
-    return edit(m_caret, to, {}, false);
+    return edit(m_caret, to, QString(), false);
 }
 
+// The step moves to the other stack only once its change is done.
 TextChange TextBuffer::undo()
 {
     if (m_undo.empty())
         return {};
-    Step step = std::move(m_undo.back());
-    m_undo.pop_back();
-    TextChange change;
-    if (step.whole)
-        change = swapLines(step);
-    else
-        change = replaceRange(step.start, positionAfter(step.start, step.inserted), step.removed);
+    reserveStep(m_redo);
+    Step &step = m_undo.back();
+    const TextChange change = step.whole
+            ? swapLines(step)
+            : replaceRange(step.start, positionAfter(step.start, step.inserted), step.removed);
     m_caret = step.caretBefore;
     m_anchor = step.anchorBefore;
     m_typingOpen = false;
     m_redo.push_back(std::move(step));
+    m_undo.pop_back();
     return change;
 }
 
 // Moving the arrays keeps each version unshared, so that the next edit copies nothing.
-TextChange TextBuffer::swapLines(Step &step)
+TextChange TextBuffer::swapLines(Step &step) noexcept
 {
     const qsizetype before = paragraphCount();
     QStringList current = std::move(m_lines);
@@ -542,17 +651,16 @@ TextChange TextBuffer::redo()
 {
     if (m_redo.empty())
         return {};
-    Step step = std::move(m_redo.back());
-    m_redo.pop_back();
-    TextChange change;
-    if (step.whole)
-        change = swapLines(step);
-    else
-        change = replaceRange(step.start, positionAfter(step.start, step.removed), step.inserted);
+    reserveStep(m_undo);
+    Step &step = m_redo.back();
+    const TextChange change = step.whole
+            ? swapLines(step)
+            : replaceRange(step.start, positionAfter(step.start, step.removed), step.inserted);
     m_caret = step.caretAfter;
     m_anchor = step.anchorAfter;
     m_typingOpen = false;
     m_undo.push_back(std::move(step));
+    m_redo.pop_back();
     return change;
 }
 

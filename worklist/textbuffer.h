@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 #include <QStringList>
 #include <QStringView>
@@ -85,6 +86,8 @@ public:
     // With '\n' breaks, and with CR LF breaks as copies carry them.
     QString selectedText() const;
     QString selectedTextWithCrLf() const;
+    // The same as UTF-8, made in one buffer of its exact size, for the clipboard.
+    QByteArray selectedUtf8WithCrLf() const;
     QString textBetween(TextPosition from, TextPosition to) const;
     // Positions are clamped to the text and moved off the middle of a surrogate pair.
     void setCaret(TextPosition position, bool keepAnchor = false);
@@ -147,13 +150,14 @@ private:
         TextPosition caretBefore, anchorBefore, caretAfter, anchorAfter;
     };
 
-    TextChange replaceRange(TextPosition from, TextPosition to, QStringView text);
-    TextChange edit(TextPosition from, TextPosition to, QStringView normalized, bool typing);
-    TextChange replaceAll(QStringList lines, bool openEnd);
+    TextChange replaceRange(TextPosition from, TextPosition to, const QString &text);
+    TextChange edit(TextPosition from, TextPosition to, const QString &normalized,
+                    bool typing);
+    TextChange replaceAll(QStringList lines, bool openEnd) noexcept;
     enum class CaretAt { Start, End };
     TextChange replaceWhole(QStringList lines, bool openEnd, CaretAt caret, ReplaceMode mode);
-    TextChange swapLines(Step &step);
-    void pushStep(Step step);
+    TextChange swapLines(Step &step) noexcept;
+    void pushStep(Step step) noexcept;
     void linesChangedFrom(qsizetype line) const;
     TextPosition positionAfter(TextPosition start, QStringView text) const;
     TextPosition snapped(TextPosition position) const;

@@ -8,10 +8,12 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
+#include <QTemporaryFile>
 #include <QtEndian>
 
 #include <cerrno>
 #include <cstring>
+#include <memory>
 
 #include <fcntl.h>
 #include <sys/mman.h>
@@ -123,13 +125,70 @@ void checkCreatable(const QString &fileName)
         throw AdrelioError(createErrorMessage(fileName, error));
 }
 
+// Copies the first size bytes of one open file over the start of another.
+bool copyBytes(int from, int to, qint64 size)
+{
+    QByteArray buffer(qMin(size, chunkBytes), Qt::Uninitialized);
+    for (qint64 done = 0; done < size;) {
+        const size_t room = size_t(qMin<qint64>(size - done, buffer.size()));
+        const ssize_t got = ::pread(from, buffer.data(), room, done);
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got <= 0)
+            return false;
+        for (ssize_t put = 0; put < got;) {
+            const ssize_t n = ::pwrite(to, buffer.constData() + put, size_t(got - put), done + put);
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n <= 0)
+                return false;
+            put += n;
+        }
+        done += got;
+    }
+    return true;
+}
+
+// Gives the new file the owner and group of the one it replaces, when the process may; a
+// change of owner clears the set-user-ID and set-group-ID bits, which are put back.
+bool keepsOwner(int fd, const struct stat &replaced)
+{
+    struct stat own;
+    if (::fstat(fd, &own) != 0)
+        return false;
+    if (own.st_uid == replaced.st_uid && own.st_gid == replaced.st_gid)
+        return true;
+    return ::fchown(fd, replaced.st_uid, replaced.st_gid) == 0
+            && ::fchmod(fd, replaced.st_mode & 07777) == 0;
+}
+
+// The new text goes to a temporary file beside the target, QSaveFile's, which then takes
+// the target's place with the target's owner and group. A target whose owner or group the
+// process may not give, or that has other hard links, which would go on naming the old
+// text, is rewritten in place instead, as editors do (vim's backupcopy=auto): the new text
+// is written whole and synced to a temporary copy, the old contents are copied beside it,
+// and they go back if the rewrite fails. Either way the target ends up holding the new
+// text or what it held.
 class TextWriter
 {
 public:
     TextWriter(const QString &fileName, qint64 total, const Progress &progress)
         : m_file(fileName), m_total(total), m_progress(progress)
     {
-        if (!m_file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
+        struct stat replaced;
+        const bool replaces = ::stat(QFile::encodeName(fileName).constData(), &replaced) == 0;
+        if (!replaces || replaced.st_nlink == 1) {
+            if (!m_file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
+                const int error = errno;
+                throw AdrelioError(createErrorMessage(fileName, error ? error : EACCES));
+            }
+            if (!replaces || keepsOwner(m_file.handle(), replaced))
+                return;
+            m_file.cancelWriting();
+        }
+        m_copyTemplate = QFileInfo(fileName).canonicalFilePath() + QStringLiteral(".XXXXXX");
+        m_copy = std::make_unique<QTemporaryFile>(m_copyTemplate);
+        if (!m_copy->open()) {
             const int error = errno;
             throw AdrelioError(createErrorMessage(fileName, error ? error : EACCES));
         }
@@ -137,7 +196,7 @@ public:
 
     void write(const char *data, qint64 size)
     {
-        if (m_file.write(data, size) != size)
+        if (output().write(data, size) != size)
             fail();
     }
 
@@ -147,8 +206,12 @@ public:
     // failed. fsync() makes a full disk or quota show here rather than after the rename.
     void commit(const QString &fileName)
     {
-        if (!m_file.flush() || ::fsync(m_file.handle()) != 0)
+        if (!output().flush() || ::fsync(output().handle()) != 0)
             fail();
+        if (m_copy) {
+            rewriteInPlace(fileName);
+            return;
+        }
         if (!m_file.commit()) {
             const int error = errno;
             throw AdrelioError(createErrorMessage(fileName, error ? error : EIO));
@@ -156,13 +219,40 @@ public:
     }
 
 private:
+    QFileDevice &output() { return m_copy ? static_cast<QFileDevice &>(*m_copy) : m_file; }
+
+    void rewriteInPlace(const QString &fileName)
+    {
+        const int fd = ::open(QFile::encodeName(fileName).constData(), O_RDWR | O_CLOEXEC);
+        if (fd < 0) {
+            const int error = errno;
+            throw AdrelioError(createErrorMessage(fileName, error));
+        }
+        const FileDescriptor target(fd);
+        struct stat old;
+        QTemporaryFile backup(m_copyTemplate);
+        if (::fstat(fd, &old) != 0 || !backup.open() || !copyBytes(fd, backup.handle(), old.st_size)
+            || ::fsync(backup.handle()) != 0)
+            fail();
+        const qint64 size = m_copy->size();
+        if (copyBytes(m_copy->handle(), fd, size) && ::ftruncate(fd, size) == 0 && ::fsync(fd) == 0)
+            return;
+        copyBytes(backup.handle(), fd, old.st_size);
+        if (::ftruncate(fd, old.st_size) == 0)
+            ::fsync(fd);
+        fail();
+    }
+
     [[noreturn]] void fail()
     {
-        m_file.cancelWriting();
+        if (!m_copy)
+            m_file.cancelWriting();
         throw AdrelioError(writeErrorMessage());
     }
 
     QSaveFile m_file;
+    std::unique_ptr<QTemporaryFile> m_copy;
+    QString m_copyTemplate;
     qint64 m_total;
     const Progress &m_progress;
 };
@@ -206,21 +296,36 @@ RawTextFile readTextFile(const QString &fileName, const Progress &progress)
     const qint64 size = status.st_size;
     QByteArray bytes(size, Qt::Uninitialized);
     adviseHugePages(bytes.data(), size);
+    const auto readSome = [&](char *buffer, qint64 room) {
+        for (;;) {
+            const ssize_t n = ::read(fd, buffer, size_t(qMin(room, chunkBytes)));
+            if (n >= 0)
+                return qint64(n);
+            if (errno != EINTR) {
+                const int error = errno;
+                throw AdrelioError(readErrorMessage(fileName, error));
+            }
+        }
+    };
     qint64 done = 0;
     while (done < size) {
-        const ssize_t n = ::read(fd, bytes.data() + done, size_t(qMin(size - done, chunkBytes)));
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            const int error = errno;
-            throw AdrelioError(readErrorMessage(fileName, error));
-        }
+        const qint64 n = readSome(bytes.data() + done, size - done);
         if (n == 0)
             break;
         done += n;
         reportProgress(progress, done, size);
     }
     bytes.truncate(done);
+    // A file is read to its end, past the size it announced: a /proc file announces 0, and
+    // a file may grow while it is read.
+    if (done == size) {
+        char more[64 * 1024];
+        while (const qint64 n = readSome(more, sizeof more)) {
+            if (bytes.size() + n >= maxFileSize)
+                throw AdrelioError(openErrorMessage(fileName, EFBIG));
+            bytes.append(more, n);
+        }
+    }
     return rawTextFromBytes(std::move(bytes));
 }
 

@@ -383,7 +383,7 @@ void TestStartup::dropWithUnwritableProfile()
 
 // What a file manager's "Ouvrir avec" gives: the file is loaded as a drop loads it, in
 // place of the file remembered, and remembered under its full path.
-enum class GivenFile { Absolute, Relative, Missing };
+enum class GivenFile { Absolute, Relative, Missing, NameWithLineBreak };
 Q_DECLARE_METATYPE(GivenFile)
 
 void TestStartup::fileToOpen_data()
@@ -395,6 +395,7 @@ void TestStartup::fileToOpen_data()
     QTest::newRow("full path, option off") << GivenFile::Absolute << false;
     QTest::newRow("relative path") << GivenFile::Relative << true;
     QTest::newRow("missing file") << GivenFile::Missing << true;
+    QTest::newRow("name with a line break") << GivenFile::NameWithLineBreak << true;
 }
 
 void TestStartup::fileToOpen()
@@ -403,13 +404,17 @@ void TestStartup::fileToOpen()
     QFETCH(bool, autoExtract);
 
     const QString remembered = writeFile(QStringLiteral("avant.txt"), "avant@x.fr\n");
-    const QString opened = writeFile(QStringLiteral("ouvert.txt"), fileContent);
+    const bool lineBreak = given == GivenFile::NameWithLineBreak;
+    const QString opened =
+            writeFile(lineBreak ? QStringLiteral("a\nb.txt") : QStringLiteral("ouvert.txt"), fileContent);
+    // The name up to its break names another file, which a profile cut there would load.
+    writeFile(QStringLiteral("a"), "autre@x.fr\n");
     const QByteArray profile = profileWithFile(remembered, autoExtract);
     writeProfile(profile);
     QVERIFY(QDir::setCurrent(m_dir->path()));
-    const QString argument = given == GivenFile::Absolute ? opened
-            : given == GivenFile::Relative                ? QStringLiteral("ouvert.txt")
-                                                          : QStringLiteral("absent.txt");
+    const QString argument = given == GivenFile::Relative ? QStringLiteral("ouvert.txt")
+            : given == GivenFile::Missing                 ? QStringLiteral("absent.txt")
+                                                          : opened;
     m_driver = std::make_unique<WindowDriver>(argument);
     QDir::setCurrent(QDir::tempPath());
 
@@ -423,6 +428,11 @@ void TestStartup::fileToOpen()
     }
     QVERIFY(m_driver->errors().isEmpty());
     QCOMPARE(m_driver->textWithCrLf(), autoExtract ? fileAddresses : fileLines);
+    if (lineBreak) {
+        // The profile cannot hold the name: the file before it stays remembered.
+        QCOMPARE(readProfile(), profile);
+        return;
+    }
     QCOMPARE(Profile().value(QStringLiteral("FICHIER"), QStringLiteral("IMPORT")), opened);
 }
 

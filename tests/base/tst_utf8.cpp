@@ -3,13 +3,15 @@
 
 #include <QRandomGenerator>
 #include <QStringDecoder>
+#include <QStringEncoder>
 #include <QTest>
 
 // The check of UTF-8 that decides whether a file without a mark is UTF-8 or Windows-1252,
 // held to Qt's own: every sequence of up to two bytes and the longer ones that matter, at
 // the places where the check's blocks of 32 bytes, their halves and its runs of 64 bytes
 // cut them, and large texts checked in pieces on every core, damaged next to a piece's
-// edge.
+// edge. The encoder of the clipboard's copies, held to QStringEncoder for every kind of
+// unit, pairs and unpaired surrogates among them.
 class TestUtf8 : public QObject
 {
     Q_OBJECT
@@ -21,6 +23,7 @@ private slots:
     void readThroughPieces();
     void windows1252();
     void mixedTextInPieces();
+    void encodeAsQtDoes();
 };
 
 namespace {
@@ -158,6 +161,25 @@ void TestUtf8::mixedTextInPieces()
         }
         QVERIFY(pending.isEmpty());
         QCOMPARE(QString::fromUtf8(utf8), whole);
+    }
+}
+
+void TestUtf8::encodeAsQtDoes()
+{
+    const char16_t units[] = { u'a', 0x7F, 0x80, 0xE9, 0x7FF, 0x800, 0xFEFF, 0xFFFF,
+                               0xD83D, 0xDE00, 0xDBFF, 0xDFFF, 0xD800, 0xDC00 };
+    QRandomGenerator random(21);
+    for (int round = 0; round < 20000; ++round) {
+        QString text;
+        const int length = random.bounded(1, 8);
+        for (int i = 0; i < length; ++i)
+            text += QChar(units[random.bounded(int(std::size(units)))]);
+        QStringEncoder encoder(QStringConverter::Utf8, QStringConverter::Flag::Stateless);
+        const QByteArray expected = encoder.encode(text);
+        QByteArray bytes(utf8Size(text), Qt::Uninitialized);
+        const char *end = encodeUtf8(text, bytes.data());
+        QCOMPARE(end - bytes.constData(), bytes.size());
+        QCOMPARE(bytes, expected);
     }
 }
 

@@ -2,7 +2,8 @@
 // (or none) from the input, one entry written with Profile::setValue(), then read back
 // with Profile::value().
 // Names come from a small alphabet that holds blanks, letters of both cases and non-ASCII
-// letters; values and the existing file are any bytes.
+// letters; values and the existing file are any bytes, the file UTF-16 when they open
+// with its mark.
 #include "fuzzsupport.h"
 
 #include "base/adrelioerror.h"
@@ -59,20 +60,58 @@ bool readsBackAsWritten(const QString &value)
     return true;
 }
 
-// The UTF-8 mark stays where it was, every line of before is still there, in order, and
-// only the lines of the entry were added or changed. The mark belongs to no line: an
-// entry may go right after it.
-bool keepsForeignLines(QByteArray before, QByteArray after, bool keyExisted)
+// A profile cut at its line feeds: bytes of UTF-8, or of UTF-16 units after a UTF-16 mark,
+// whose line feed is a unit and whose odd last byte makes no unit.
+struct ProfileLines
 {
-    const QByteArray mark("\xEF\xBB\xBF");
-    if (before.startsWith(mark) != after.startsWith(mark))
-        return false;
-    if (before.startsWith(mark)) {
-        before.remove(0, mark.size());
-        after.remove(0, mark.size());
+    QByteArray mark;
+    QByteArrayList lines;
+    QByteArray oddByte;
+};
+
+ProfileLines linesOf(QByteArray bytes)
+{
+    ProfileLines profile;
+    for (const QByteArray &mark : { QByteArray("\xEF\xBB\xBF"), QByteArray("\xFF\xFE"),
+                                    QByteArray("\xFE\xFF") }) {
+        if (bytes.startsWith(mark)) {
+            profile.mark = mark;
+            bytes.remove(0, mark.size());
+            break;
+        }
     }
-    const QByteArrayList old = before.split('\n');
-    const QByteArrayList now = after.split('\n');
+    if (profile.mark.size() != 2) {
+        profile.lines = bytes.split('\n');
+        return profile;
+    }
+    if (bytes.size() % 2 != 0) {
+        profile.oddByte = bytes.last(1);
+        bytes.chop(1);
+    }
+    const QByteArray feed = profile.mark.startsWith('\xFF') ? QByteArray("\n\0", 2)
+                                                             : QByteArray("\0\n", 2);
+    qsizetype start = 0;
+    for (qsizetype i = 0; i < bytes.size(); i += 2) {
+        if (bytes.sliced(i, 2) == feed) {
+            profile.lines.append(bytes.sliced(start, i - start));
+            start = i + 2;
+        }
+    }
+    profile.lines.append(bytes.sliced(start));
+    return profile;
+}
+
+// The mark and an odd last byte stay where they were, every line of before is still
+// there, in order, and only the lines of the entry were added or changed. The mark belongs
+// to no line: an entry may go right after it.
+bool keepsForeignLines(const QByteArray &before, const QByteArray &after, bool keyExisted)
+{
+    const ProfileLines was = linesOf(before);
+    const ProfileLines is = linesOf(after);
+    if (was.mark != is.mark || was.oddByte != is.oddByte)
+        return false;
+    const QByteArrayList &old = was.lines;
+    const QByteArrayList &now = is.lines;
     if (keyExisted) {
         if (old.size() != now.size())
             return false;

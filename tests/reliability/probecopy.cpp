@@ -43,8 +43,9 @@ QList<QJsonObject> ProbeCopy::run(const QStringList &steps, bool unprivileged)
     const QStringList environment{ QStringLiteral("HOME=") + m_home,
                                    QStringLiteral("XDG_CONFIG_HOME=") + m_home
                                            + QStringLiteral("/.config") };
-    const ProgramRun probe = unprivileged ? runUnprivileged(m_program, steps, environment)
-                                          : runProgram(m_program, steps, environment);
+    const ProgramRun probe = unprivileged
+            ? runUnprivileged(m_program, steps, environment, m_timeLimitMs)
+            : runProgram(m_program, steps, environment, m_timeLimitMs);
     if (probe.exitCode != 0) {
         m_error = QStringLiteral("the probe failed (%1): %2%3")
                           .arg(probe.exitCode)

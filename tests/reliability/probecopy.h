@@ -25,6 +25,9 @@ public:
     // By default an empty home of the probe's own that its runs may not write: a profile
     // that goes to the config folder cannot be written there.
     void setHome(const QString &home) { m_home = home; }
+    // How long a run may take before it counts as hung and is ended; five minutes unless
+    // said.
+    void setTimeLimit(int milliseconds) { m_timeLimitMs = milliseconds; }
 
     // The lines the probe printed for its start-up and for each step. Empty when it could
     // not run or failed; error() then says why.
@@ -36,4 +39,5 @@ private:
     QTemporaryDir m_ownHome;
     QString m_home;
     QString m_error;
+    int m_timeLimitMs = 300000;
 };

@@ -5,6 +5,7 @@
 #include "testfiles.h"
 #include "support/windowdriver.h"
 
+#include "settings/identity.h"
 #include "settings/profile.h"
 #include "support/testsupport.h"
 
@@ -14,6 +15,11 @@
 #include <QJsonArray>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QtEndian>
+
+#include <sys/stat.h>
+
+using namespace Qt::Literals::StringLiterals;
 
 // What the user's config folder holds when a copy in a read-only folder starts.
 enum class UserProfile {
@@ -24,6 +30,8 @@ Q_DECLARE_METATYPE(UserProfile)
 
 enum class ProfileTrouble {
     Folder,
+    Fifo,
+    DeviceLink,
     ReadOnlyFile,
     ReadOnlyFolder,
     FullDisk,
@@ -61,6 +69,8 @@ private slots:
     void cleanup();
     void startupReads_data();
     void startupReads();
+    void utf16Profile_data();
+    void utf16Profile();
     void unwritableProfile_data();
     void unwritableProfile();
     void readOnlyProgramFolder_data();
@@ -87,7 +97,7 @@ void TestBadProfile::init()
 {
     QFile::remove(Profile().fileName());
     const QString tag = QString::fromLatin1(QTest::currentDataTag());
-    m_programFolder = m_dir.filePath(QString(tag).replace(u' ', u'-'));
+    m_programFolder = m_dir.filePath(QString(tag).replace(u' ', u'-').replace(u'/', u'-'));
 }
 
 void TestBadProfile::cleanup()
@@ -156,11 +166,56 @@ void TestBadProfile::startupReads()
     QVERIFY(Profile().boolValue(QStringLiteral("OPTIONS"), QStringLiteral("chk_AUTO"), false));
 }
 
+void TestBadProfile::utf16Profile_data()
+{
+    QTest::addColumn<bool>("bigEndian");
+
+    QTest::newRow("little-endian") << false;
+    QTest::newRow("big-endian") << true;
+}
+
+// A profile saved as "Unicode" by a Windows editor: UTF-16 after its mark, CR LF breaks.
+// The start-up reads it, and the close writes its entries into it in UTF-16, every other
+// line kept.
+void TestBadProfile::utf16Profile()
+{
+    QFETCH(bool, bigEndian);
+
+    const QString before = u"; réglages de l'éditeur\r\n[OPTIONS]\r\nchk_AUTO=0\r\n[FICHIER]\r\n"
+                           "IMPORT=%1\r\n[Autre]\r\nclé=\U0001F600\r\n"_s.arg(m_list);
+    const QString fileName = Profile().fileName();
+    writeFile(fileName, utf16Bytes(before, bigEndian));
+
+    WindowDriver window;
+    window.show();
+    QCOMPARE(window.takeErrors(), QStringList());
+    QVERIFY(!window.autoExtract());
+    QCOMPARE(window.text(), loadedText(readFile(m_list)));
+    QVERIFY(window.close());
+    QCOMPARE(window.takeErrors(), QStringList());
+
+    const QByteArray written = readFile(fileName);
+    QVERIFY(written.startsWith(utf16Bytes(QString(), bigEndian)));
+    QVERIFY(written.size() % 2 == 0);
+    QString after(written.size() / 2 - 1, Qt::Uninitialized);
+    if (bigEndian)
+        qFromBigEndian<char16_t>(written.constData() + 2, after.size(), after.data());
+    else
+        qFromLittleEndian<char16_t>(written.constData() + 2, after.size(), after.data());
+    QVERIFY2(keepsForeignLines(before.toUtf8(), after.toUtf8()), qPrintable(after));
+    QCOMPARE(Profile().value(u"FICHIER"_s, u"IMPORT"_s), m_list);
+    QCOMPARE(Profile().value(u"Autre"_s, u"clé"_s), u"\U0001F600"_s);
+    QCOMPARE(Profile().value(u"OPTIONS"_s, u"chk_AUTO"_s), u"0"_s);
+    QCOMPARE(Profile().value(ProgramIdentity().baseName(), u"Form1"_s).count(u':'), 3);
+}
+
 void TestBadProfile::unwritableProfile_data()
 {
     QTest::addColumn<ProfileTrouble>("trouble");
 
     QTest::newRow("a folder in its place") << ProfileTrouble::Folder;
+    QTest::newRow("a FIFO in its place") << ProfileTrouble::Fifo;
+    QTest::newRow("a link to /dev/zero") << ProfileTrouble::DeviceLink;
     QTest::newRow("read-only file") << ProfileTrouble::ReadOnlyFile;
     QTest::newRow("read-only folder") << ProfileTrouble::ReadOnlyFolder;
     QTest::newRow("full file system") << ProfileTrouble::FullDisk;
@@ -170,7 +225,9 @@ void TestBadProfile::unwritableProfile_data()
 // store anything, so the window stays open; the profile is left exactly as it was. The
 // window runs as nobody where only the permissions stop the write, since root passes them.
 // In a read-only folder the profile beside the program is only read, and the one in the
-// user's config folder cannot be made either.
+// user's config folder cannot be made either. A profile that is not a regular file is
+// neither read nor written: a FIFO would make the start-up wait for a writer for ever, and
+// /dev/zero never ends, so the probe is given far less time than a hang would take.
 void TestBadProfile::unwritableProfile()
 {
     QFETCH(ProfileTrouble, trouble);
@@ -191,9 +248,19 @@ void TestBadProfile::unwritableProfile()
             + QFile::encodeName(start) + "\n";
 
     QStringList firstSteps;
+    const bool notRegular = trouble == ProfileTrouble::Folder || trouble == ProfileTrouble::Fifo
+            || trouble == ProfileTrouble::DeviceLink;
     switch (trouble) {
     case ProfileTrouble::Folder:
         QVERIFY(QDir().mkdir(probe.profile()));
+        break;
+    case ProfileTrouble::Fifo:
+        QVERIFY(::mkfifo(QFile::encodeName(probe.profile()).constData(), 0644) == 0);
+        probe.setTimeLimit(20000);
+        break;
+    case ProfileTrouble::DeviceLink:
+        QVERIFY(QFile::link(u"/dev/zero"_s, probe.profile()));
+        probe.setTimeLimit(20000);
         break;
     case ProfileTrouble::ReadOnlyFile:
         writeFile(probe.profile(), profile);
@@ -227,7 +294,7 @@ void TestBadProfile::unwritableProfile()
             trouble == ProfileTrouble::ReadOnlyFolder ? probe.userProfile() : probe.profile();
     const QJsonArray writeError{ QStringLiteral("Impossible d'écrire dans %1.").arg(written) };
     QCOMPARE(startUp.value("errors").toArray(), QJsonArray());
-    if (trouble == ProfileTrouble::Folder)
+    if (notRegular)
         QCOMPARE(startUp.value("text").toString(), placeholderText);
     else
         QCOMPARE(startUp.value("text").toString(), QStringLiteral("depart@exemple.fr\n"));
@@ -239,10 +306,23 @@ void TestBadProfile::unwritableProfile()
     QCOMPARE(extract.value("text").toString(),
              QStringLiteral("<liste@exemple.fr>\nautre@exemple.fr\n"));
 
-    if (trouble == ProfileTrouble::Folder)
-        QVERIFY(QFileInfo(probe.profile()).isDir());
-    else
+    const QFileInfo after(probe.profile());
+    switch (trouble) {
+    case ProfileTrouble::Folder:
+        QVERIFY(after.isDir());
+        break;
+    case ProfileTrouble::Fifo: {
+        struct stat status;
+        QVERIFY(::stat(QFile::encodeName(probe.profile()).constData(), &status) == 0);
+        QVERIFY(S_ISFIFO(status.st_mode));
+        break;
+    }
+    case ProfileTrouble::DeviceLink:
+        QCOMPARE(after.symLinkTarget(), u"/dev/zero"_s);
+        break;
+    default:
         QCOMPARE(readFile(probe.profile()), profile);
+    }
     QCOMPARE(folderEntries(folder), entries);
 }
 

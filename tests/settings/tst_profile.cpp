@@ -9,6 +9,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+using namespace Qt::Literals::StringLiterals;
+
 enum class ExecutableFolder { Writable, ReadOnly };
 Q_DECLARE_METATYPE(ExecutableFolder)
 
@@ -163,6 +165,17 @@ void TestProfile::readRules_data()
     QTest::newRow("U+FEFF opening a name kept")
             << QByteArray("[S]\n\xEF\xBB\xBFk=1\nk=2\n") << "S" << "k" << "2";
     QTest::newRow("empty file") << QByteArray() << "S" << "k" << defaultText;
+    QTest::newRow("UTF-16 little-endian with its mark")
+            << utf16Bytes(u"; réglages\r\n[Données]\r\n clé = \"été\" \r\n", false)
+            << "DONNÉES" << "CLÉ" << "été";
+    QTest::newRow("UTF-16 big-endian with its mark")
+            << utf16Bytes(u"[S]\nk=\U0001F600\n", true) << "S" << "k"
+            << QStringLiteral("\U0001F600");
+    QTest::newRow("UTF-16 with an odd last byte") << utf16Bytes(u"[S]\nk=v", false) + "x" << "S"
+                                                  << "k" << "v";
+    // Without its mark, UTF-16 is bytes that hold zeros: no name matches.
+    QTest::newRow("UTF-16 without a mark") << utf16Bytes(u"[S]\nk=v\n", false).sliced(2) << "S"
+                                           << "k" << defaultText;
 }
 
 void TestProfile::readRules()
@@ -270,6 +283,21 @@ void TestProfile::writeRules_data()
             << "S" << "k" << "v"
             << QByteArray("\xEF\xBB\xBFstray\n; note\r\n[S]\r\nx = 1\r\nk=v\n\x01\xff\xfe bin\n"
                           "[broken\nno equals\n  ;k=commented\n\n[T]\nk=1\n")
+            << "v";
+    // The platform's profile functions write a profile with a UTF-16 mark in UTF-16.
+    QTest::newRow("UTF-16 little-endian: replaced in place")
+            << utf16Bytes(u"; réglages\r\n[S]\r\nk=old\r\nz=1\r\n", false) << "S" << "k" << "clé"
+            << utf16Bytes(u"; réglages\r\n[S]\r\nk=clé\r\nz=1\r\n", false) << "clé";
+    QTest::newRow("UTF-16 big-endian: new key and new section")
+            << utf16Bytes(u"[A]\na=1", true) + "\x00" << "B" << "b" << "\U0001F600"
+            << utf16Bytes(u"[A]\na=1\n[B]\nb=\U0001F600\n", true) + "\x00" << "\U0001F600";
+    QTest::newRow("UTF-16: an unpaired surrogate elsewhere kept")
+            << utf16Bytes(u"[S]\nx=\uFFFF\n"_s.replace(u'\uFFFF', QChar(0xD800)), false) << "S"
+            << "k" << "v"
+            << utf16Bytes(u"[S]\nx=\uFFFF\nk=v\n"_s.replace(u'\uFFFF', QChar(0xD800)), false)
+            << "v";
+    QTest::newRow("file holding only a UTF-16 mark")
+            << QByteArray("\xFF\xFE") << "S" << "k" << "v" << utf16Bytes(u"[S]\nk=v\n", false)
             << "v";
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "support/testsupport.h"
 #include "extract/addressextractor.h"
 #include "extract/extraction.h"
 #include "extract/splitfields.h"
@@ -103,17 +104,3 @@ inline QString withConvertedBreaks(QString text)
     return text;
 }
 
-// The byte-order mark, then text in UTF-16 units of that order.
-inline QByteArray utf16Bytes(QStringView text, bool bigEndian)
-{
-    const QByteArray mark = bigEndian ? QByteArray("\xFE\xFF") : QByteArray("\xFF\xFE");
-    // An empty view may have no data at all, and the copy must not be given a null source.
-    if (text.isEmpty())
-        return mark;
-    QByteArray bytes(text.size() * 2, Qt::Uninitialized);
-    if (bigEndian)
-        qToBigEndian<char16_t>(text.utf16(), text.size(), bytes.data());
-    else
-        qToLittleEndian<char16_t>(text.utf16(), text.size(), bytes.data());
-    return mark + bytes;
-}

@@ -95,6 +95,21 @@ QString createErrorText(const QString &fileName, int errnum)
             .arg(fileName, systemReason(errnum));
 }
 
+bool addressSpaceCanBeLimited(QString *why)
+{
+#if defined(__SANITIZE_ADDRESS__)
+    const bool sanitized = true;
+#elif defined(__has_feature)
+    const bool sanitized = __has_feature(address_sanitizer);
+#else
+    const bool sanitized = false;
+#endif
+    if (sanitized)
+        *why = QStringLiteral("AddressSanitizer reserves terabytes of address space, so a "
+                              "limit on it cannot stand for memory that runs out");
+    return !sanitized;
+}
+
 bool nobodyAvailable(QString *why)
 {
     if (geteuid() != 0) {
@@ -113,7 +128,7 @@ bool nobodyAvailable(QString *why)
 }
 
 ProgramRun runProgram(const QString &program, const QStringList &arguments,
-                      const QStringList &environment)
+                      const QStringList &environment, int timeLimitMs)
 {
     ProgramRun run;
     QProcess process;
@@ -122,7 +137,7 @@ ProgramRun runProgram(const QString &program, const QStringList &arguments,
         variables.insert(entry.section(u'=', 0, 0), entry.section(u'=', 1));
     process.setProcessEnvironment(variables);
     process.start(program, arguments);
-    if (!process.waitForFinished(300000)) {
+    if (!process.waitForFinished(timeLimitMs)) {
         run.error = QStringLiteral("%1 did not finish: %2").arg(program, process.errorString());
         process.kill();
         process.waitForFinished();
@@ -139,12 +154,12 @@ ProgramRun runProgram(const QString &program, const QStringList &arguments,
 
 // runuser replaces HOME with nobody's own; env, which it starts, then sets the entries.
 ProgramRun runAsNobody(const QString &program, const QStringList &arguments,
-                       const QStringList &environment)
+                       const QStringList &environment, int timeLimitMs)
 {
     QStringList command{ QStringLiteral("-u"), QStringLiteral("nobody"), QStringLiteral("--") };
     if (!environment.isEmpty())
         command << QStandardPaths::findExecutable(QStringLiteral("env")) << environment;
-    return runProgram(runuserPath(), command << program << arguments);
+    return runProgram(runuserPath(), command << program << arguments, {}, timeLimitMs);
 }
 
 bool canRunUnprivileged(QString *why)
@@ -153,10 +168,10 @@ bool canRunUnprivileged(QString *why)
 }
 
 ProgramRun runUnprivileged(const QString &program, const QStringList &arguments,
-                           const QStringList &environment)
+                           const QStringList &environment, int timeLimitMs)
 {
-    return geteuid() == 0 ? runAsNobody(program, arguments, environment)
-                          : runProgram(program, arguments, environment);
+    return geteuid() == 0 ? runAsNobody(program, arguments, environment, timeLimitMs)
+                          : runProgram(program, arguments, environment, timeLimitMs);
 }
 
 bool giveToUnprivilegedUser(const QString &path)

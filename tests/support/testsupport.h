@@ -4,6 +4,8 @@
 #include <QByteArrayView>
 #include <QString>
 #include <QStringList>
+#include <QStringView>
+#include <QtEndian>
 
 #include <functional>
 
@@ -12,6 +14,21 @@
 // The line the text area shows until something is loaded, without its break.
 inline const QString placeholderLine =
         QStringLiteral("Déposez ici un fichier contenat des adresses EMAIL");
+
+// The byte-order mark, then text in UTF-16 units of that order.
+inline QByteArray utf16Bytes(QStringView text, bool bigEndian)
+{
+    const QByteArray mark = bigEndian ? QByteArray("\xFE\xFF") : QByteArray("\xFF\xFE");
+    // An empty view may have no data at all, and the copy must not be given a null source.
+    if (text.isEmpty())
+        return mark;
+    QByteArray bytes(text.size() * 2, Qt::Uninitialized);
+    if (bigEndian)
+        qToBigEndian<char16_t>(text.utf16(), text.size(), bytes.data());
+    else
+        qToLittleEndian<char16_t>(text.utf16(), text.size(), bytes.data());
+    return mark + bytes;
+}
 
 // Writes bytes to the file at path, replacing it. A failure ends the test: nothing that
 // follows would mean anything.
@@ -37,12 +54,17 @@ QString systemReason(int errnum);
 QString openErrorText(const QString &fileName, int errnum);
 QString createErrorText(const QString &fileName, int errnum);
 
+// Whether a limit on the address space (setrlimit(RLIMIT_AS), ulimit -v) can stand for
+// memory that runs out: not under AddressSanitizer, which reserves terabytes of address
+// space at start. When it cannot, why says why.
+bool addressSpaceCanBeLimited(QString *why);
+
 // Whether runAsNobody() can work: the tests run as root, and the user nobody and runuser
 // exist. When it cannot, why says why.
 bool nobodyAvailable(QString *why);
 
 // A program run to its end. exitCode is -1 when it did not start, crashed or did not
-// end within five minutes; error then says which.
+// end within the time given (five minutes unless said); error then says which.
 struct ProgramRun
 {
     int exitCode = -1;
@@ -53,11 +75,11 @@ struct ProgramRun
 
 // environment holds "NAME=value" entries that the program gets on top of the tests' own.
 ProgramRun runProgram(const QString &program, const QStringList &arguments,
-                      const QStringList &environment = {});
+                      const QStringList &environment = {}, int timeLimitMs = 300000);
 // The same as the user nobody, through runuser, which gives it nobody's HOME unless
 // environment sets one; see nobodyAvailable().
 ProgramRun runAsNobody(const QString &program, const QStringList &arguments,
-                       const QStringList &environment = {});
+                       const QStringList &environment = {}, int timeLimitMs = 300000);
 
 // A run whose outcome rests on permissions is unprivileged: root passes every permission,
 // so it runs as the user nobody, for whom permissions hold as they hold for any user; any
@@ -65,6 +87,6 @@ ProgramRun runAsNobody(const QString &program, const QStringList &arguments,
 // take place, and why not when it cannot.
 bool canRunUnprivileged(QString *why);
 ProgramRun runUnprivileged(const QString &program, const QStringList &arguments,
-                           const QStringList &environment = {});
+                           const QStringList &environment = {}, int timeLimitMs = 300000);
 // Makes path the unprivileged user's own, so that an unprivileged run may write there.
 bool giveToUnprivilegedUser(const QString &path);

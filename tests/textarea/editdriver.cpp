@@ -41,6 +41,22 @@ QString normalized(const QString &text)
     return result;
 }
 
+// Copies go to the clipboard as UTF-8, which holds no unpaired surrogate: each becomes
+// U+FFFD.
+QString asCopied(const QString &text)
+{
+    QString result = text;
+    for (qsizetype i = 0; i < result.size(); ++i) {
+        const bool pair = result.at(i).isHighSurrogate() && i + 1 < result.size()
+                && result.at(i + 1).isLowSurrogate();
+        if (pair)
+            ++i;
+        else if (result.at(i).isSurrogate())
+            result[i] = QChar::ReplacementCharacter;
+    }
+    return result.replace(u'\n', "\r\n"_L1);
+}
+
 TextPosition toPosition(const QString &text, qsizetype offset)
 {
     const QStringView before = QStringView(text).left(offset);
@@ -356,7 +372,7 @@ void EditDriver::apply(uint8_t byte)
             m_edit->cut();
         else
             m_edit->copy();
-        const QString expected = selected.isEmpty() ? u"before"_s : QString(selected).replace(u'\n', "\r\n"_L1);
+        const QString expected = selected.isEmpty() ? u"before"_s : asCopied(selected);
         if (QGuiApplication::clipboard()->text() != expected)
             why = u"the clipboard holds \"%1\", not the selection with CR LF breaks"_s.arg(QGuiApplication::clipboard()->text());
         if (operation == Operation::Cut && !selected.isEmpty())

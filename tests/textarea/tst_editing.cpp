@@ -81,6 +81,7 @@ private slots:
     void inputMethodQueries();
     void copyAndCutGiveListText_data();
     void copyAndCutGiveListText();
+    void copyHandsOverUtf8();
     void pasteNormalisesBreaks();
     void primarySelection();
     void plainTextDropInsertsAtPoint();
@@ -388,7 +389,8 @@ void TestEditing::copyAndCutGiveListText()
     m_edit->setSelection(from, to);
     press(m_edit, { u"Ctrl+C"_s });
     QCOMPARE(QGuiApplication::clipboard()->text(), copied);
-    QCOMPARE(QGuiApplication::clipboard()->mimeData()->formats(), QStringList{ u"text/plain"_s });
+    QCOMPARE(QGuiApplication::clipboard()->mimeData()->formats(),
+             (QStringList{ u"text/plain"_s, u"text/plain;charset=utf-8"_s }));
 
     QGuiApplication::clipboard()->clear();
     press(m_edit, { u"Ctrl+X"_s });
@@ -397,6 +399,23 @@ void TestEditing::copyAndCutGiveListText()
     QCOMPARE(m_edit->caretPosition(), from);
     m_edit->undo();
     QCOMPARE(m_edit->selectedText(), QString(copied).replace("\r\n"_L1, "\n"_L1));
+}
+
+// Another program reading the clipboard is handed the bytes made at the copy; this one's
+// own paste gets the text back, a U+FEFF at its start included, an unpaired surrogate as
+// U+FFFD.
+void TestEditing::copyHandsOverUtf8()
+{
+    m_edit->setLoadedText(u"\uFEFF\u00e9\U0001F600\nx"_s + QChar(0xD800));
+    press(m_edit, { u"Ctrl+A"_s, u"Ctrl+C"_s });
+    const QMimeData *copied = QGuiApplication::clipboard()->mimeData();
+    const QByteArray utf8 = "\xEF\xBB\xBF\xC3\xA9\xF0\x9F\x98\x80\r\nx\xEF\xBF\xBD";
+    QCOMPARE(copied->data(u"text/plain"_s), utf8);
+    QCOMPARE(copied->data(u"text/plain;charset=utf-8"_s), utf8);
+    QVERIFY(copied->data(u"text/html"_s).isNull());
+    m_edit->setLoadedText(u"-"_s);
+    press(m_edit, { u"Ctrl+V"_s });
+    QCOMPARE(m_edit->text(), u"\uFEFF\u00e9\U0001F600\nx\uFFFD-"_s);
 }
 
 void TestEditing::pasteNormalisesBreaks()

@@ -63,6 +63,8 @@ private slots:
     void documentStreams();
     void folderInNameOrder();
     void hugeSingleLine();
+    void outOfMemory_data();
+    void outOfMemory();
 
 private:
     struct Result
@@ -570,6 +572,45 @@ void TestAdrelioExtract::folderInNameOrder()
     const Result result = run({folder});
     QCOMPARE(result.exitCode, 0);
     QCOMPARE(result.out, QByteArray("1@a\n2@d\n2@z\n3@c\n"));
+}
+
+void TestAdrelioExtract::outOfMemory_data()
+{
+    QTest::addColumn<QStringList>("options");
+    QTest::addColumn<QByteArray>("text");
+
+    // One field is held whole, twice over once decoded.
+    QTest::newRow("field of 200 MB") << QStringList() << QByteArray(200 << 20, 'a') + "@b.fr\n";
+    // The sort holds every address.
+    QByteArray addresses;
+    addresses.reserve(150 << 20);
+    for (int i = 0; addresses.size() < 150 << 20; ++i)
+        addresses += "adresse" + QByteArray::number(i) + "@exemple.fr\n";
+    QTest::newRow("--sort of 150 MB") << QStringList{ u"--sort"_s } << addresses;
+}
+
+// Memory that runs out is an error like any other: its message and exit code 1, never an
+// abort. The tool runs under ulimit -v, as a user with little memory runs it.
+void TestAdrelioExtract::outOfMemory()
+{
+    QFETCH(QStringList, options);
+    QFETCH(QByteArray, text);
+    QString why;
+    if (!addressSpaceCanBeLimited(&why))
+        QSKIP(qPrintable(why));
+
+    const QString input = writeFile(m_dir.path(), u"large.txt"_s, text);
+    text = QByteArray();
+    QProcess process;
+    process.start(u"bash"_s, QStringList{ u"-c"_s, u"ulimit -v 300000 && exec \"$0\" \"$@\""_s,
+                                         QStringLiteral(ADRELIO_EXTRACT) }
+                                 + options + QStringList{ input });
+    QVERIFY(process.waitForFinished(120000));
+    QFile::remove(input);
+    QCOMPARE(process.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(process.readAllStandardError(), "adrelio-extract : Mémoire insuffisante\n");
+    QCOMPARE(process.exitCode(), 1);
+    QCOMPARE(process.readAllStandardOutput(), QByteArray());
 }
 
 QTEST_GUILESS_MAIN(TestAdrelioExtract)

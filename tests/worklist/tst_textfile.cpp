@@ -20,6 +20,15 @@
 
 Q_DECLARE_METATYPE(TextEncoding)
 
+// The file that a save replaces.
+enum class Replaced {
+    HardLinked,
+    HardLinkedOnFullDisk,
+    OthersFileSavedByRoot,
+    RootsFileSavedByOther,
+};
+Q_DECLARE_METATYPE(Replaced)
+
 class TestTextFile : public QObject
 {
     Q_OBJECT
@@ -44,6 +53,8 @@ private slots:
     void failedWriteKeepsOldFile();
     void cancelledSaveKeepsOldFile();
     void saveKeepsLinkAndPermissions();
+    void saveKeepsTheFile_data();
+    void saveKeepsTheFile();
 
 private:
     QString path(const QString &name) const { return m_dir->filePath(name); }
@@ -450,6 +461,93 @@ void TestTextFile::saveKeepsLinkAndPermissions()
     QCOMPARE(link.symLinkTarget(), path(QStringLiteral("real.txt")));
     QCOMPARE(readFile(path(QStringLiteral("real.txt"))), QByteArray("\xEF\xBB\xBF" "new\r\n"));
     QCOMPARE(QFile::permissions(path(QStringLiteral("real.txt"))), before);
+}
+
+void TestTextFile::saveKeepsTheFile_data()
+{
+    QTest::addColumn<Replaced>("replaced");
+
+    QTest::newRow("a file with a second hard link") << Replaced::HardLinked;
+    QTest::newRow("a file with a second hard link, on a full disk")
+            << Replaced::HardLinkedOnFullDisk;
+    QTest::newRow("a file of nobody, saved by root") << Replaced::OthersFileSavedByRoot;
+    QTest::newRow("a file of root, saved by nobody") << Replaced::RootsFileSavedByOther;
+}
+
+// A save keeps the file it replaces: its other hard links see the new text, and its owner
+// and group stay, given to the new file when the process may give them, and otherwise
+// kept by rewriting the file in place. A rewrite that fails leaves the old text under every
+// name. Nothing is left beside the file.
+void TestTextFile::saveKeepsTheFile()
+{
+    QFETCH(Replaced, replaced);
+
+    const passwd *nobody = getpwnam("nobody");
+    const bool otherUser = replaced == Replaced::OthersFileSavedByRoot
+            || replaced == Replaced::RootsFileSavedByOther;
+    if (otherUser && (geteuid() != 0 || !nobody))
+        QSKIP("a file of another user needs the tests to run as root, with a user nobody");
+    const QString folder = path(QStringLiteral("shared"));
+    QVERIFY(QDir().mkdir(folder));
+    QVERIFY(QFile::setPermissions(folder, QFileDevice::Permissions(0x7777)));
+    QVERIFY(QFile::setPermissions(m_dir->path(), QFileDevice::Permissions(0x7755)));
+    const QByteArray old("ancienne liste\r\n");
+    const QString target = writeFile(folder, QStringLiteral("liste.txt"), old);
+    const QByteArray targetPath = QFile::encodeName(target);
+    QStringList names{ QStringLiteral("liste.txt") };
+    if (replaced == Replaced::HardLinked || replaced == Replaced::HardLinkedOnFullDisk) {
+        const QByteArray other = QFile::encodeName(folder + QStringLiteral("/autre.txt"));
+        QVERIFY(::link(targetPath.constData(), other.constData()) == 0);
+        names.prepend(QStringLiteral("autre.txt"));
+    }
+    const mode_t mode = replaced == Replaced::RootsFileSavedByOther ? 0666 : 0640;
+    QVERIFY(::chmod(targetPath.constData(), mode) == 0);
+    if (replaced == Replaced::OthersFileSavedByRoot)
+        QVERIFY(::chown(targetPath.constData(), nobody->pw_uid, nobody->pw_gid) == 0);
+    struct stat before;
+    QVERIFY(::stat(targetPath.constData(), &before) == 0);
+
+    const QString text = bigText(1000);
+    const auto save = [&] {
+        return errorOf([&] { writeTextFile(target, text, TextEncoding::Utf8); });
+    };
+    const QByteArray saved = "\xEF\xBB\xBF" + text.toUtf8();
+    QByteArray expected = saved;
+    switch (replaced) {
+    case Replaced::HardLinked:
+    case Replaced::OthersFileSavedByRoot:
+        QCOMPARE(save(), QString());
+        break;
+    case Replaced::HardLinkedOnFullDisk:
+        expected = old;
+        QCOMPARE(runInChild([&] {
+            signal(SIGXFSZ, SIG_IGN);
+            const rlimit limit{ 1024, 1024 };
+            if (setrlimit(RLIMIT_FSIZE, &limit) != 0)
+                return 99;
+            return save() == QStringLiteral("Erreur d'écriture dans le flux") ? 0 : 1;
+        }), 0);
+        break;
+    case Replaced::RootsFileSavedByOther:
+        QCOMPARE(runInChild([&] {
+            if (setgroups(0, nullptr) != 0 || setgid(nobody->pw_gid) != 0
+                || setuid(nobody->pw_uid) != 0)
+                return 99;
+            return save().isEmpty() ? 0 : 1;
+        }), 0);
+        break;
+    }
+
+    struct stat after;
+    QVERIFY(::stat(targetPath.constData(), &after) == 0);
+    for (const QString &name : std::as_const(names))
+        QVERIFY(readFile(folder + u'/' + name) == expected);
+    QCOMPARE(after.st_uid, before.st_uid);
+    QCOMPARE(after.st_gid, before.st_gid);
+    QCOMPARE(after.st_mode, before.st_mode);
+    QCOMPARE(after.st_nlink, before.st_nlink);
+    names.sort();
+    QCOMPARE(QDir(folder).entryList(QDir::Files | QDir::Hidden), names);
 }
 
 QTEST_GUILESS_MAIN(TestTextFile)
