@@ -3,6 +3,7 @@
 #include "settings/identity.h"
 #include "settings/profile.h"
 #include "support/plainpaths.h"
+#include "support/progresswatcher.h"
 #include "support/testsupport.h"
 #include "support/windowdriver.h"
 #include "textarea/listedit.h"
@@ -10,10 +11,7 @@
 #include <QAction>
 #include <QDir>
 #include <QFileDialog>
-#include <QProgressDialog>
-#include <QPushButton>
 #include <QTest>
-#include <QTimer>
 
 #include <map>
 
@@ -23,54 +21,6 @@ const QString reading = QStringLiteral("Lecture du fichier…");
 const QString extracting = QStringLiteral("Extraction des adresses…");
 const QString sorting = QStringLiteral("Tri de la liste…");
 const QString saving = QStringLiteral("Enregistrement…");
-
-// Watches the progress dialog from a timer, which fires whenever the running operation
-// lets events through, and clicks "Annuler" once the dialog shows the step cancelAt.
-class Watcher : public QObject
-{
-public:
-    explicit Watcher(const QString &cancelAt = QString())
-        : m_cancelAt(cancelAt)
-    {
-        connect(&m_timer, &QTimer::timeout, this, &Watcher::look);
-        m_timer.start(0);
-    }
-
-    // The labels the dialog showed, in order.
-    QStringList states;
-    // The dialog's caption, its cancel button's text and whether it was modal.
-    QString dialog;
-    bool waitCursor = true;
-    bool cancelled = false;
-
-private:
-    void look()
-    {
-        QProgressDialog *progress = nullptr;
-        const QList<QWidget *> windows = QApplication::topLevelWidgets();
-        for (QWidget *window : windows) {
-            if (auto *found = qobject_cast<QProgressDialog *>(window); found && found->isVisible())
-                progress = found;
-        }
-        if (!progress)
-            return;
-        auto *button = progress->findChild<QPushButton *>();
-        const QString state = progress->labelText();
-        if (states.isEmpty() || states.constLast() != state)
-            states.append(state);
-        dialog = progress->windowTitle() + QLatin1Char('|') + button->text()
-                + (progress->isModal() ? QStringLiteral("|modal") : QString());
-        const QCursor *cursor = QApplication::overrideCursor();
-        waitCursor = waitCursor && cursor && cursor->shape() == Qt::WaitCursor;
-        if (state == m_cancelAt && !cancelled) {
-            cancelled = true;
-            button->click();
-        }
-    }
-
-    QString m_cancelAt;
-    QTimer m_timer;
-};
 
 } // namespace
 
@@ -100,7 +50,7 @@ private:
     void createWindow() { m_driver = std::make_unique<WindowDriver>(); }
     // The name and contents of every file in the test folder.
     std::map<QString, QByteArray> files() const;
-    void checkCancelled(const Watcher &watcher);
+    void checkCancelled(const ProgressWatcher &watcher);
     // Puts text in the list as a file in encoding loaded with the option off, so that the
     // list has that encoding; the file is removed again.
     void loadList(const QString &text, bool bigEndian);
@@ -137,7 +87,7 @@ std::map<QString, QByteArray> TestProgress::files() const
     return contents;
 }
 
-void TestProgress::checkCancelled(const Watcher &watcher)
+void TestProgress::checkCancelled(const ProgressWatcher &watcher)
 {
     QVERIFY(watcher.cancelled);
     QVERIFY(watcher.waitCursor);
@@ -192,9 +142,9 @@ void TestProgress::cancelLoad()
 
     QString expected = placeholderTextWithCrLf;
     QByteArray savedMark("\xEF\xBB\xBF");
-    std::unique_ptr<Watcher> watcher;
+    std::unique_ptr<ProgressWatcher> watcher;
     if (startup) {
-        watcher = std::make_unique<Watcher>(cancelAt);
+        watcher = std::make_unique<ProgressWatcher>(cancelAt);
         createWindow();
     } else {
         createWindow();
@@ -202,7 +152,7 @@ void TestProgress::cancelLoad()
         savedMark = QByteArray("\xFF\xFE");
         loadList(QStringLiteral("liste en cours\n"), false);
         m_driver->setAutoExtract(autoExtract);
-        watcher = std::make_unique<Watcher>(cancelAt);
+        watcher = std::make_unique<ProgressWatcher>(cancelAt);
         m_driver->drop(QStringList{ dropped });
     }
 
@@ -240,7 +190,7 @@ void TestProgress::cancelCommand()
     const QString before = m_driver->textWithCrLf();
     const QByteArray profile = readProfile();
 
-    Watcher watcher(cancelAt);
+    ProgressWatcher watcher(cancelAt);
     m_driver->trigger(command);
     checkCancelled(watcher);
     QCOMPARE(m_driver->textWithCrLf(), before);
@@ -266,7 +216,7 @@ void TestProgress::cancelSave()
     createWindow();
     m_driver->setText(QStringLiteral("a@b\nc@d\n"));
 
-    Watcher watcher(saving);
+    ProgressWatcher watcher(saving);
     whenModalOpens(this, [this](QWidget *modal) {
         auto *dialog = qobject_cast<QFileDialog *>(modal);
         QVERIFY(dialog);
@@ -287,7 +237,7 @@ void TestProgress::dialogShowsTheStep()
     createWindow();
     m_driver->setText(QStringLiteral("x a@b y\nc@d"));
 
-    Watcher watcher;
+    ProgressWatcher watcher;
     m_driver->extract();
     QCOMPARE(watcher.states, QStringList{ extracting });
     QCOMPARE(watcher.dialog, ProgramIdentity().title() + QStringLiteral("|Annuler|modal"));
