@@ -1,6 +1,7 @@
 #include "app/mainicon.h"
 #include "app/mainwindow.h"
 #include "base/boundary.h"
+#include "documents/pdfprocess.h"
 #include "settings/identity.h"
 
 #include <QApplication>
@@ -13,6 +14,10 @@
 
 int main(int argc, char *argv[])
 {
+    // The program runs itself again to read a PDF (PdfProcess).
+    if (const std::optional<int> status = PdfProcess::runChild(argc, argv))
+        return *status;
+
     QApplication app(argc, argv);
     // Message boxes are captioned with the application title. The display name stays
     // unset: the platform would append it to every window title, the line click's too.

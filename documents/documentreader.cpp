@@ -5,7 +5,7 @@
 #include "documents/archivereader.h"
 #include "documents/documenttext.h"
 #include "documents/mailreader.h"
-#include "documents/pdfreader.h"
+#include "documents/pdfprocess.h"
 
 #include <QFile>
 
@@ -22,28 +22,30 @@ namespace {
 constexpr int maxDepth = 3;
 constexpr qint64 maxWholeSize = qint64(2) << 30;
 
-QString reasonOf(DocumentFault fault)
+QString reasonOf(const DocumentFailure &failure)
 {
-    switch (fault) {
+    switch (failure.fault) {
     case DocumentFault::Protected:
         return QStringLiteral("document protégé par un mot de passe");
     case DocumentFault::TooLarge:
         return QStringLiteral("archive trop volumineuse une fois décompressée");
     case DocumentFault::TooDeep:
         return QStringLiteral("archives imbriquées sur plus de 3 niveaux");
+    case DocumentFault::SystemError:
+        return systemErrorText(failure.error);
     case DocumentFault::Damaged:
         break;
     }
     return QStringLiteral("fichier endommagé");
 }
 
-QString documentErrorMessage(const QString &name, DocumentFault fault)
+QString documentErrorMessage(const QString &name, const DocumentFailure &failure)
 {
     if (name.isEmpty())
         return QStringLiteral("Impossible de lire le document de l'entrée standard. %1")
-                .arg(reasonOf(fault));
+                .arg(reasonOf(failure));
     return QStringLiteral("Impossible de lire le document \"%1\". %2")
-            .arg(fullPath(name), reasonOf(fault));
+            .arg(fullPath(name), reasonOf(failure));
 }
 
 [[noreturn]] void throwReadError(const QString &name, int error)
@@ -76,7 +78,7 @@ DocumentSource wholeSource(int fd, const QByteArray &head, const QString &name)
     for (;;) {
         const qsizetype size = source.bytes.size();
         if (size > maxWholeSize)
-            throw AdrelioError(documentErrorMessage(name, DocumentFault::TooLarge));
+            throw AdrelioError(documentErrorMessage(name, {DocumentFault::TooLarge}));
         source.bytes.resize(size + (1 << 20));
         const qsizetype count = readSome(fd, source.bytes.data() + size, 1 << 20, name);
         source.bytes.resize(size + count);
@@ -171,7 +173,7 @@ RawTextFile DocumentReader::read(const DocumentSource &source, DocumentKind kind
     try {
         readNested(source, kind, text);
     } catch (const DocumentFailure &failure) {
-        throw AdrelioError(documentErrorMessage(name, failure.fault));
+        throw AdrelioError(documentErrorMessage(name, failure));
     }
     return RawTextFile{text.take(), TextEncoding::System, 0};
 }
@@ -187,7 +189,7 @@ void DocumentReader::readNested(const DocumentSource &source, DocumentKind kind,
         ArchiveReader(source, kind, text).read();
         break;
     case DocumentKind::Pdf:
-        PdfReader(source, text).read();
+        PdfProcess(source, text).read();
         break;
     case DocumentKind::Mail:
     case DocumentKind::Mailbox:

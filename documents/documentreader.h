@@ -18,12 +18,13 @@ class DocumentText;
 // (readTextFile(), TextInput), which these readers never replace.
 //
 // A document that cannot be read throws AdrelioError « Impossible de lire le document
-// "<full path>". <reason> »: « fichier endommagé » (damaged or truncated), « document
-// protégé par un mot de passe » (an encrypted PDF or zip entry), « archive trop
-// volumineuse une fois décompressée » (the limits of DocumentText), « archives imbriquées
-// sur plus de 3 niveaux » (a document inside a document inside a document, inside a
-// document). Standard input is named « l'entrée standard ». A cancel throws
-// OperationCancelled.
+// "<full path>". <reason> »: « fichier endommagé » (damaged or truncated, or a PDF whose
+// reading stalls), « document protégé par un mot de passe » (an encrypted PDF or zip
+// entry), « archive trop volumineuse une fois décompressée » (the limits of DocumentText),
+// « archives imbriquées sur plus de 3 niveaux » (a document inside a document inside a
+// document, inside a document), or the system's reason when the process that reads a PDF
+// cannot be started (PdfProcess). Standard input is named « l'entrée standard ». A cancel
+// throws OperationCancelled.
 class DocumentReader
 {
 public:

@@ -50,15 +50,23 @@ void DocumentText::setInputSize(qint64 size)
     m_inputSize = size;
 }
 
-void DocumentText::reportProgress(qint64 done) const
+void DocumentText::reportProgress(qint64 done)
 {
     reportProgress(done, qMax(done, m_inputSize));
 }
 
-void DocumentText::reportProgress(qint64 done, qint64 total) const
+void DocumentText::reportProgress(qint64 done, qint64 total)
 {
-    if (m_depth <= 1)
-        ::reportProgress(m_progress, done, total);
+    if (m_depth > 1)
+        return;
+    m_done = done;
+    m_total = total;
+    ::reportProgress(m_progress, done, total);
+}
+
+void DocumentText::reportWaiting() const
+{
+    ::reportProgress(m_progress, m_done, m_total);
 }
 
 QByteArray DocumentText::take()

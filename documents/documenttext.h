@@ -12,11 +12,14 @@ enum class DocumentFault {
     Protected,
     TooLarge,
     TooDeep,
+    // The system refused what reading needs (a process, a pipe): error says why.
+    SystemError,
 };
 
 struct DocumentFailure
 {
     DocumentFault fault;
+    int error = 0;
 };
 
 // Appends bytes to text, its room doubled through reserve() when it lacks some: a
@@ -45,8 +48,11 @@ public:
     // A stream's size grows as it is read.
     void setInputSize(qint64 size);
     // How far the outermost document has been read, in its bytes or in its pages.
-    void reportProgress(qint64 done) const;
-    void reportProgress(qint64 done, qint64 total) const;
+    void reportProgress(qint64 done);
+    void reportProgress(qint64 done, qint64 total);
+    // Reports the outermost document's progress again, as far as it had come: a reader
+    // that waits for another process calls it now and then, so that a cancel is seen.
+    void reportWaiting() const;
 
     // A document inside the one being read, or the outermost itself: 1 for that one.
     int depth() const { return m_depth; }
@@ -62,5 +68,7 @@ private:
     qint64 m_inputSize;
     qint64 m_inflated = 0;
     int m_depth = 0;
+    qint64 m_done = 0;
+    qint64 m_total = 0;
     const Progress &m_progress;
 };

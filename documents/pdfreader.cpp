@@ -1,26 +1,19 @@
 #include "documents/pdfreader.h"
 
-#include <QBuffer>
-#include <QPdfDocument>
+#include "documents/documenttext.h"
+
 #include <QPdfSelection>
 
-PdfReader::PdfReader(const DocumentSource &source, DocumentText &text)
-    : m_source(source), m_text(text)
+PdfReader::PdfReader(const DocumentSource &source)
 {
-}
-
-void PdfReader::read()
-{
-    QPdfDocument document;
-    QBuffer buffer;
-    if (m_source.isFile()) {
-        document.load(m_source.fileName);
+    if (source.isFile()) {
+        m_document.load(source.fileName);
     } else {
-        buffer.setData(m_source.bytes);
-        buffer.open(QIODevice::ReadOnly);
-        document.load(&buffer);
+        m_buffer.setData(source.bytes);
+        m_buffer.open(QIODevice::ReadOnly);
+        m_document.load(&m_buffer);
     }
-    switch (document.error()) {
+    switch (m_document.error()) {
     case QPdfDocument::Error::None:
         break;
     case QPdfDocument::Error::IncorrectPassword:
@@ -29,12 +22,18 @@ void PdfReader::read()
     default:
         throw DocumentFailure{DocumentFault::Damaged};
     }
-    const int pages = document.pageCount();
-    for (int page = 0; page < pages; ++page) {
-        QString text = document.getAllText(page).text();
-        text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
-        text.replace(u'\r', u'\n');
-        m_text.appendLine(text);
-        m_text.reportProgress(page + 1, pages);
-    }
+}
+
+int PdfReader::pageCount() const
+{
+    return m_document.pageCount();
+}
+
+QByteArray PdfReader::pageText(int page)
+{
+    QString text = m_document.getAllText(page).text();
+    text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
+    text.replace(u'\r', u'\n');
+    text.append(u'\n');
+    return text.toUtf8();
 }

@@ -1,22 +1,29 @@
 #pragma once
 
 #include "documents/documentsource.h"
-#include "documents/documenttext.h"
 
-// A PDF, read by Qt's PDF module (pdfium): the text of each page in its reading order,
-// one line per line of text, page after page. It needs no display: the module draws
+#include <QBuffer>
+#include <QByteArray>
+#include <QPdfDocument>
+
+// A PDF, read in this process by Qt's PDF module (pdfium): the text of each page in its
+// reading order, one line per line of text. It needs no display: the module draws
 // nothing to give the text. A PDF that asks for a password to be opened throws
 // DocumentFailure Protected; one that only restricts printing or copying opens as any
-// other.
+// other. pdfium can loop forever on a damaged PDF, so the program reads a PDF through
+// PdfProcess, whose child runs this reader; the fuzzer runs it here.
 class PdfReader
 {
 public:
-    // source holds the whole file: a named file or bytes.
-    PdfReader(const DocumentSource &source, DocumentText &text);
+    // Opens the PDF; source holds the whole file: a named file or bytes. Throws
+    // DocumentFailure.
+    explicit PdfReader(const DocumentSource &source);
 
-    void read();
+    int pageCount() const;
+    // The page's lines as UTF-8, each ended by '\n'.
+    QByteArray pageText(int page);
 
 private:
-    const DocumentSource &m_source;
-    DocumentText &m_text;
+    QBuffer m_buffer;
+    QPdfDocument m_document;
 };

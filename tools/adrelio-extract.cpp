@@ -5,6 +5,7 @@
 #include "base/boundary.h"
 #include "base/fileerrors.h"
 #include "documents/documentreader.h"
+#include "documents/pdfprocess.h"
 #include "extract/addressextractor.h"
 #include "extract/extraction.h"
 #include "worklist/textinput.h"
@@ -221,6 +222,13 @@ QString typedOption(const QStringList &arguments, const QString &name)
 
 int main(int argc, char *argv[])
 {
+    // The tool runs itself again to read a PDF (PdfProcess).
+    if (const std::optional<int> status = PdfProcess::runChild(argc, argv))
+        return *status;
+    // For the tests only: how long a PDF's reading may stall before it is given up.
+    if (const int stallLimit = qEnvironmentVariableIntValue("ADRELIO_PDF_STALL_LIMIT_MS"); stallLimit > 0)
+        PdfProcess::setStallLimit(stallLimit);
+
     std::setlocale(LC_ALL, "");
 
     QStringList arguments;

@@ -1,8 +1,11 @@
 // Documents dropped on the window: their lines become the list as a text file's do, and a
 // document that cannot be read leaves the list and the profile as they were.
 #include "support/documentfiles.h"
+#include "support/pdftestmain.h"
+#include "support/progresswatcher.h"
 #include "support/windowdriver.h"
 
+#include "app/progressguard.h"
 #include "base/fileerrors.h"
 
 #include <QTemporaryDir>
@@ -21,6 +24,7 @@ private slots:
     void lines();
     void unreadableDocument_data();
     void unreadableDocument();
+    void cancelStalledPdf();
 
 private:
     QTemporaryDir m_dir;
@@ -104,5 +108,25 @@ void TestDocumentLoad::unreadableDocument()
     }
 }
 
-QTEST_MAIN(TestDocumentLoad)
+// pdfium never ends reading this PDF: "Annuler" stops it at once, and the list and the
+// profile stay as they were.
+void TestDocumentLoad::cancelStalledPdf()
+{
+    const QString before = writeFile(m_dir.path(), u"before.txt"_s, "x@y.fr\n");
+    const QString pdf = writeFile(m_dir.path(), u"boucle.pdf"_s, pdfWithLoopingPageTree());
+    WindowDriver window;
+    QVERIFY(window.drop(before));
+    const QString list = window.text();
+    const QByteArray profile = readProfile();
+    ProgressGuard::setShowDelay(0);
+    const ProgressWatcher watcher(u"Lecture du fichier…"_s);
+    QVERIFY(window.drop(pdf));
+    ProgressGuard::setShowDelay(1000);
+    QVERIFY(watcher.cancelled);
+    QCOMPARE(window.takeErrors(), QStringList());
+    QCOMPARE(window.text(), list);
+    QCOMPARE(readProfile(), profile);
+}
+
+ADRELIO_PDF_TEST_MAIN(TestDocumentLoad, QApplication)
 #include "tst_documentload.moc"

@@ -1,11 +1,17 @@
 #include "base/adrelioerror.h"
 #include "base/fileerrors.h"
 #include "documents/documentreader.h"
+#include "documents/pdfprocess.h"
 #include "support/documentfiles.h"
+#include "support/pdftestmain.h"
 #include "support/testsupport.h"
 
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <cerrno>
+
+#include <sys/wait.h>
 
 using namespace Qt::StringLiterals;
 
@@ -67,6 +73,12 @@ const QByteArray mailbox =
 
 const QByteArray csv = "Nom;Adresse\n\xC9lodie;\xE9lodie@exemple.fr\n";
 
+// Whether every child process the reader started has been waited for.
+bool noChildLeft()
+{
+    return ::waitpid(-1, nullptr, WNOHANG) == -1 && errno == ECHILD;
+}
+
 } // namespace
 
 class TestDocuments : public QObject
@@ -81,6 +93,7 @@ private slots:
     void failures();
     void readAsText_data();
     void readAsText();
+    void cancel_data();
     void cancel();
 
 private:
@@ -93,6 +106,7 @@ private:
 void TestDocuments::initTestCase()
 {
     QVERIFY(m_dir.isValid());
+    PdfProcess::setStallLimit(3000);
 }
 
 QString TestDocuments::write(const QByteArray &bytes)
@@ -159,6 +173,9 @@ void TestDocuments::text_data()
             << zipOf({{u"lettre.docx"_s, docxOf({{u"lettre@exemple.fr"_s}})},
                       {u"liste.txt"_s, QByteArray("\xFF\xFEz\0@\0y\0", 8)}})
             << QByteArray("lettre@exemple.fr\nz@y\n");
+    QTest::newRow("zip holding a PDF")
+            << zipOf({{u"programme.pdf"_s, pdfOf({{u"Programme"_s, u"jean@exemple.fr"_s}})}})
+            << QByteArray("Programme\njean@exemple.fr\n");
     QTest::newRow("three archives deep")
             << zipOf({{u"a.zip"_s, zipOf({{u"b.gz"_s, compressedOf("fond@exemple.fr")}})}})
             << QByteArray("fond@exemple.fr\n");
@@ -202,6 +219,9 @@ void TestDocuments::failures_data()
     const QByteArray encrypted = encryptedPdfOf(pdf);
     QVERIFY2(!encrypted.isEmpty(), "qpdf encrypts a PDF");
     QTest::newRow("encrypted PDF") << encrypted << locked;
+    // pdfium loops on it: its reader is killed once it has written nothing for the stall
+    // limit.
+    QTest::newRow("PDF whose page tree holds itself") << pdfWithLoopingPageTree() << damaged;
     QTest::newRow("encrypted zip entry")
             << zipOf({{u"liste.txt"_s, "a@b.fr"}}, "secret") << locked;
     // 150 MB of blanks, 150 KB compressed: more than 1,000 times its size past 100 MB.
@@ -222,6 +242,7 @@ void TestDocuments::failures()
     QVERIFY(kind != DocumentKind::Text);
     QCOMPARE(errorOf([&] { DocumentReader::readFile(fileName, kind); }),
              u"Impossible de lire le document \"%1\". %2"_s.arg(fullPath(fileName), reason));
+    QVERIFY(noChildLeft());
 }
 
 // What no reader here knows is read as text, as before.
@@ -243,14 +264,26 @@ void TestDocuments::readAsText()
     QCOMPARE(DocumentReader::kindOfFile(write(bytes)), DocumentKind::Text);
 }
 
+void TestDocuments::cancel_data()
+{
+    QTest::addColumn<QByteArray>("document");
+
+    QTest::newRow("gzip") << compressedOf(csv.repeated(100000));
+    // The reader reports while it waits for pdfium, which never ends here.
+    QTest::newRow("PDF whose page tree holds itself") << pdfWithLoopingPageTree();
+}
+
 // A cancel stops the read with OperationCancelled, not with an error.
 void TestDocuments::cancel()
 {
-    const QString fileName = write(compressedOf(csv.repeated(100000)));
+    QFETCH(QByteArray, document);
+
+    const QString fileName = write(document);
     QVERIFY_THROWS_EXCEPTION(OperationCancelled,
-                             DocumentReader::readFile(fileName, DocumentKind::Compressed,
+                             DocumentReader::readFile(fileName, DocumentReader::kindOfFile(fileName),
                                                       [](qint64, qint64) { return false; }));
+    QVERIFY(noChildLeft());
 }
 
-QTEST_GUILESS_MAIN(TestDocuments)
+ADRELIO_PDF_TEST_MAIN(TestDocuments, QCoreApplication)
 #include "tst_documents.moc"

@@ -5,9 +5,17 @@
 #include "documents/documentreader.h"
 #include "documents/documenttext.h"
 
+// The text a reader gave: well-formed UTF-8 made of whole lines.
+inline void requireDocumentText(const QByteArray &text)
+{
+    require(QByteArrayView(text).isValidUtf8(), "the text is UTF-8");
+    require(text.isEmpty() || text.endsWith('\n'), "the text is whole lines");
+}
+
 // Reads bytes as a document of kind, as a member of an archive is read. A reader may fail
-// only with DocumentFailure, which gives false; the text it gives is well-formed UTF-8
-// made of whole lines, and is handed to text when it is given.
+// only with DocumentFailure, which gives false; the text it gives is handed to text when
+// it is given. A PDF inside an archive is read by the executable run again: a target that
+// reads archives links documentfuzzing.cpp.
 inline bool readsAsDocument(const QByteArray &bytes, DocumentKind kind, QByteArray *text = nullptr)
 {
     DocumentSource source;
@@ -20,8 +28,7 @@ inline bool readsAsDocument(const QByteArray &bytes, DocumentKind kind, QByteArr
         return false;
     }
     const QByteArray result = documentText.take();
-    require(QByteArrayView(result).isValidUtf8(), "the text is UTF-8");
-    require(result.isEmpty() || result.endsWith('\n'), "the text is whole lines");
+    requireDocumentText(result);
     if (text)
         *text = result;
     return true;

@@ -336,6 +336,29 @@ QByteArray pdfOf(const QList<QStringList> &pages)
     return pdfOfContents(contents);
 }
 
+namespace {
+
+// Objects numbered from 1 in their order, the first the catalog, with their
+// cross-reference table.
+QByteArray pdfOfObjects(const QList<QByteArray> &objects)
+{
+    QByteArray pdf = "%PDF-1.4\n";
+    QList<qsizetype> offsets;
+    for (qsizetype i = 0; i < objects.size(); ++i) {
+        offsets.append(pdf.size());
+        pdf += QByteArray::number(i + 1) + " 0 obj\n" + objects[i] + "\nendobj\n";
+    }
+    const qsizetype table = pdf.size();
+    pdf += "xref\n0 " + QByteArray::number(objects.size() + 1) + "\n0000000000 65535 f \n";
+    for (const qsizetype offset : offsets)
+        pdf += QByteArray::number(offset).rightJustified(10, '0') + " 00000 n \n";
+    pdf += "trailer\n<< /Size " + QByteArray::number(objects.size() + 1) + " /Root 1 0 R >>\nstartxref\n"
+            + QByteArray::number(table) + "\n%%EOF\n";
+    return pdf;
+}
+
+} // namespace
+
 QByteArray pdfOfContents(const QList<QByteArray> &contents)
 {
     QList<QByteArray> objects;
@@ -352,19 +375,14 @@ QByteArray pdfOfContents(const QList<QByteArray> &contents)
                        + "\nendstream");
     }
     objects.append("<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica /Encoding /WinAnsiEncoding >>");
-    QByteArray pdf = "%PDF-1.4\n";
-    QList<qsizetype> offsets;
-    for (qsizetype i = 0; i < objects.size(); ++i) {
-        offsets.append(pdf.size());
-        pdf += QByteArray::number(i + 1) + " 0 obj\n" + objects[i] + "\nendobj\n";
-    }
-    const qsizetype table = pdf.size();
-    pdf += "xref\n0 " + QByteArray::number(objects.size() + 1) + "\n0000000000 65535 f \n";
-    for (const qsizetype offset : offsets)
-        pdf += QByteArray::number(offset).rightJustified(10, '0') + " 00000 n \n";
-    pdf += "trailer\n<< /Size " + QByteArray::number(objects.size() + 1) + " /Root 1 0 R >>\nstartxref\n"
-            + QByteArray::number(table) + "\n%%EOF\n";
-    return pdf;
+    return pdfOfObjects(objects);
+}
+
+QByteArray pdfWithLoopingPageTree()
+{
+    return pdfOfObjects({"<< /Type /Catalog /Pages 2 0 R >>",
+                         "<< /Type /Pages /Kids [2 0 R 3 0 R] /Count 2 >>",
+                         "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 612 792] >>"});
 }
 
 QByteArray encryptedPdfOf(const QByteArray &pdf, const QString &userPassword)

@@ -38,6 +38,9 @@ QByteArray pdfOf(const QList<QStringList> &pages);
 // A PDF whose pages hold these content streams as they are, with a sound page tree and
 // cross-reference table around them; F1 is Helvetica.
 QByteArray pdfOfContents(const QList<QByteArray> &contents);
+// A damaged PDF whose page tree lists itself among its kids, on which pdfium, the engine
+// of Qt's PDF module, loops forever.
+QByteArray pdfWithLoopingPageTree();
 // The PDF encrypted by qpdf with a user password, which an empty one leaves out: the PDF
 // then opens without one but forbids copying and printing. Empty when qpdf cannot be run.
 QByteArray encryptedPdfOf(const QByteArray &pdf, const QString &userPassword = QStringLiteral("secret"));

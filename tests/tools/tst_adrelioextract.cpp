@@ -103,6 +103,8 @@ TestAdrelioExtract::Result TestAdrelioExtract::run(const QStringList &arguments,
     QProcess process;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert(QStringLiteral("LC_ALL"), QStringLiteral("C"));
+    // A PDF whose reading stalls is given up after 3 s instead of 20.
+    environment.insert(QStringLiteral("ADRELIO_PDF_STALL_LIMIT_MS"), QStringLiteral("3000"));
     process.setProcessEnvironment(environment);
     process.setWorkingDirectory(m_dir.path());
     if (!outputFile.isEmpty())
@@ -518,6 +520,8 @@ void TestAdrelioExtract::badDocuments_data()
     QTest::newRow("truncated docx") << docx.first(docx.size() / 2) << u"fichier endommagé"_s;
     QTest::newRow("encrypted PDF") << encryptedPdfOf(pdfOf({{u"a@b.fr"_s}}))
                                    << u"document protégé par un mot de passe"_s;
+    QTest::newRow("PDF whose page tree holds itself") << pdfWithLoopingPageTree()
+                                                      << u"fichier endommagé"_s;
     QTest::newRow("bomb") << compressedOf(QByteArray(150'000'000, 'x'))
                           << u"archive trop volumineuse une fois décompressée"_s;
 }
@@ -546,6 +550,7 @@ void TestAdrelioExtract::documentStreams_data()
     QTest::newRow("mbox") << QByteArray("From a@b.fr Mon Jan  1 00:00:00 2024\nFrom: a@b.fr\n\nc@d.fr\n")
                           << QByteArray("a@b.fr\nc@d.fr\n");
     QTest::newRow("xlsx") << xlsxOf({{{u"q@r.fr"_s}}}) << QByteArray("q@r.fr\n");
+    QTest::newRow("pdf") << pdfOf({{u"Programme"_s, u"p@q.fr"_s}}) << QByteArray("p@q.fr\n");
     QTest::newRow("text that starts like headers")
             << QByteArray("Note: a@b.fr\n") << QByteArray("a@b.fr\n");
 }
