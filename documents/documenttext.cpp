@@ -39,6 +39,12 @@ void DocumentText::endLine()
         appendGrowing(m_text, "\n");
 }
 
+void DocumentText::append(const DocumentText &part)
+{
+    m_inflated += part.m_inflated;
+    appendUtf8(part.m_text);
+}
+
 void DocumentText::countInflated(qint64 bytes)
 {
     m_inflated += bytes;

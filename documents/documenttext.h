@@ -42,6 +42,9 @@ public:
     void appendUtf8(QByteArrayView utf8);
     // Ends the last line when it is not ended.
     void endLine();
+    // Appends the text that part gathered (a piece of the document read on its own),
+    // and counts the bytes it inflated.
+    void append(const DocumentText &part);
 
     // Bytes inflated from an archive, whether they give text or not.
     void countInflated(qint64 bytes);

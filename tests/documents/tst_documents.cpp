@@ -1,6 +1,7 @@
 #include "base/adrelioerror.h"
 #include "base/fileerrors.h"
 #include "documents/documentreader.h"
+#include "documents/mailreader.h"
 #include "documents/pdfprocess.h"
 #include "support/documentfiles.h"
 #include "support/pdftestmain.h"
@@ -11,7 +12,9 @@
 
 #include <cerrno>
 
+#include <fcntl.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 using namespace Qt::StringLiterals;
 
@@ -95,6 +98,7 @@ private slots:
     void readAsText();
     void cancel_data();
     void cancel();
+    void mailboxInPieces();
 
 private:
     QString write(const QByteArray &bytes);
@@ -283,6 +287,46 @@ void TestDocuments::cancel()
                              DocumentReader::readFile(fileName, DocumentReader::kindOfFile(fileName),
                                                       [](qint64, qint64) { return false; }));
     QVERIFY(noChildLeft());
+}
+
+// A mailbox is read in pieces cut before "From " lines: whatever their size, it gives the
+// text of one parser over the whole of it, from a file, from bytes (inside a zip) and from
+// a stream, and stops where that parser stops, at a message it cannot make. fuzz_mime
+// holds any mailbox to the same.
+void TestDocuments::mailboxInPieces()
+{
+    QByteArray messages;
+    for (int i = 0; i < 30; ++i) {
+        messages += "From a@b.fr Mon Jan  1 00:00:00 2024\r\n" + mail + mailbox
+                + "From c@d.fr Mon Jan  1 00:00:00 2024\nSubject: " + QByteArray::number(i)
+                + "\n\nfin@exemple.fr\n\n\n"
+                // A "From " line among headers is a part of the message.
+                + "From i@j.fr Mon Jan  1 00:00:00 2024\nFrom : i@j.fr\nContent-Type: message/x\n"
+                  "Subject: deux\n\ndeux@exemple.fr\n\n";
+    }
+    messages += "From e@f.fr Mon Jan  1 00:00:00 2024\nni en-tete ni rien\n\nperdu@exemple.fr\n"
+               "From g@h.fr Mon Jan  1 00:00:00 2024\nSubject: apres\n\napres@exemple.fr\n";
+    const QString fileName = write(messages);
+    const QString zipName = write(zipOf({{u"boite.mbox"_s, messages}}));
+    const auto readStream = [&] {
+        const int fd = ::open(QFile::encodeName(fileName).constData(), O_RDONLY | O_CLOEXEC);
+        const auto start = DocumentReader::readStreamStart(fd, fileName);
+        const QByteArray text = DocumentReader::readStream(fd, start, fileName).bytes;
+        ::close(fd);
+        return text;
+    };
+
+    MailReader::setPieceSize(messages.size() + 1);
+    const QByteArray whole = DocumentReader::readFile(fileName, DocumentKind::Mailbox).bytes;
+    QVERIFY(whole.contains("Subject: 29\nfin@exemple.fr\n\n\n"));
+    QVERIFY(!whole.contains("apres@exemple.fr"));
+    for (const qsizetype pieceSize : {1, 100, 4000}) {
+        MailReader::setPieceSize(pieceSize);
+        QCOMPARE(DocumentReader::readFile(fileName, DocumentKind::Mailbox).bytes, whole);
+        QCOMPARE(DocumentReader::readFile(zipName, DocumentKind::Zip).bytes, whole);
+        QCOMPARE(readStream(), whole);
+    }
+    MailReader::setPieceSize(qsizetype(2) << 20);
 }
 
 ADRELIO_PDF_TEST_MAIN(TestDocuments, QCoreApplication)
