@@ -123,14 +123,16 @@ textAreaOnce() { # case
 }
 
 # One document read by benchdocument in a fresh process, which prints its own time and
-# peak, and the size of the text it gives (text, in bytes).
-documentOnce() { # file
-    if ! "$benchdocument" "$1" >"$tmp/line" 2>"$tmp/err"; then
+# peak, and the size of the text it gives (text, in bytes). The peak is the process's and
+# its child's (the one that reads a PDF) together.
+documentOnce() { # [--in-process] file
+    if ! "$benchdocument" "$@" >"$tmp/line" 2>"$tmp/err"; then
         cat "$tmp/err" >&2
         exit 1
     fi
     sed -n 's/.* seconds=\([0-9.]*\).*/\1/p' "$tmp/line" >>"$tmp/walls"
-    sed -n 's/.* peak_kb=\([0-9]*\).*/\1/p' "$tmp/line" >>"$tmp/peaks"
+    sed -n 's/.* peak_kb=\([0-9]*\) child_peak_kb=\([0-9]*\).*/\1 \2/p' "$tmp/line" |
+        awk '{ print $1 + $2 }' >>"$tmp/peaks"
     text=$(sed -n 's/.* text_bytes=\([0-9]*\).*/\1/p' "$tmp/line")
     count=$(sed -n 's/.* lines=\([0-9]*\).*/\1/p' "$tmp/line")
 }
@@ -282,6 +284,44 @@ workbookFile() { # corpus
     echo "$f"
 }
 
+# A PDF of the mail corpus's first lines, 50 to a page in Helvetica, laid out as the
+# tests' PDFs are.
+pdfFile() { # corpus pages
+    f=$corpus/lines-$2-pages.pdf
+    if [ ! -f "$f" ] || [ "$1" -nt "$f" ]; then
+        LC_ALL=C awk -v pages="$2" '
+            function put(s) { printf "%s", s; size += length(s) }
+            function object(n, body) { offset[n] = size; put(n " 0 obj\n" body "\nendobj\n") }
+            BEGIN {
+                put("%PDF-1.4\n")
+                object(1, "<< /Type /Catalog /Pages 2 0 R >>")
+                for (i = 0; i < pages; i++) kids = kids (3 + 2 * i) " 0 R "
+                object(2, "<< /Type /Pages /Kids [" kids "] /Count " pages " >>")
+                font = 3 + 2 * pages
+            }
+            {
+                gsub(/\\/, "\\\\"); gsub(/\(/, "\\("); gsub(/\)/, "\\)")
+                content = content " (" $0 ") Tj T*"
+                if (NR % 50 == 0) {
+                    stream = "BT /F1 10 Tf 40 760 Td 14 TL" content " ET"
+                    object(3 + 2 * page, "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 612 792] /Resources << /Font << /F1 " font " 0 R >> >> /Contents " (4 + 2 * page) " 0 R >>")
+                    object(4 + 2 * page, "<< /Length " length(stream) " >>\nstream\n" stream "\nendstream")
+                    content = ""
+                    if (++page == pages) exit
+                }
+            }
+            END {
+                object(font, "<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica /Encoding /WinAnsiEncoding >>")
+                table = size
+                put("xref\n0 " (font + 1) "\n0000000000 65535 f \n")
+                for (i = 1; i <= font; i++) put(sprintf("%010d 00000 n \n", offset[i]))
+                put("trailer\n<< /Size " (font + 1) " /Root 1 0 R >>\nstartxref\n" table "\n%%EOF\n")
+            }' "$1" >"$f.part"
+        mv "$f.part" "$f"
+    fi
+    echo "$f"
+}
+
 # The documents' rows: a mailbox against the same mail read as text (a first line that
 # makes it no mailbox), a workbook against unzip -p inflating it, and the peak memory of
 # reading each against the text it gives.
@@ -312,6 +352,19 @@ documentRows() {
     repeat documentOnce "$workbook"
     row "read a workbook" "$input" "$bytes" benchdocument alone "peak <= text + 64 MB" \
         "$(meets "k * 1024 <= x + 64e6")"
+
+    # A PDF is read in a child process; its cost is the difference to the same reader in
+    # the process.
+    for pages in 1 2000; do
+        pdf=$(pdfFile "$mail" "$pages")
+        bytes=$(stat -c %s "$pdf")
+        input="$pages-page PDF, $(awk -v b="$bytes" 'BEGIN { printf (b < 1e6 ? "%.0f kB" : "%.1f MB"), b / (b < 1e6 ? 1e3 : 1e6) }')"
+        repeat documentOnce --in-process "$pdf"
+        row "read a PDF in the process" "$input" "$bytes" "benchdocument --in-process" anchor
+        repeat documentOnce "$pdf"
+        row "read a PDF" "$input" "$bytes" benchdocument compared "peak <= text + 64 MB" \
+            "$(meets "k * 1024 <= x + 64e6")"
+    done
     text=
 }
 documentRows
